@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+#include <kj/exception.h>
+#include <tl/expected.hpp>
+
+namespace qel_package {
+
+// The one error type of every fallible operation of the library. It is moved up to the
+// caller, never copied or compared.
+class PackageError {
+ public:
+  // A failure of the Cap'n Proto layer, carried unchanged.
+  struct Capnp {
+    kj::Exception exception;
+
+    Capnp(kj::Exception exception) : exception(std::move(exception)) {}
+    Capnp(Capnp&&) noexcept = default;
+    // kj::Exception can be moved but not assigned, so assignment replaces it.
+    Capnp& operator=(Capnp&& other) noexcept {
+      if (this != &other) {
+        std::destroy_at(&exception);
+        std::construct_at(&exception, std::move(other.exception));
+      }
+      return *this;
+    }
+    ~Capnp() = default;
+  };
+  // An operating-system input/output error. No library operation produces one.
+  struct Io {
+    std::error_code code;
+  };
+  // A text that is not valid UTF-8.
+  struct Utf8 {
+    std::size_t valid_up_to{};
+    // Length of the invalid sequence; absent when the text ends inside a sequence.
+    std::optional<std::size_t> error_len;
+  };
+  // An enumeration number that the schema does not define.
+  struct SchemaEnum {
+    std::uint16_t value{};
+  };
+  // A broken package rule.
+  struct Invalid {
+    std::string message;
+  };
+
+  using Variant = std::variant<Capnp, Io, Utf8, SchemaEnum, Invalid>;
+
+  template <class Kind>
+  requires std::is_constructible_v<Variant, Kind&&> PackageError(Kind&& kind)
+      : variant_(std::forward<Kind>(kind)) {}
+
+  PackageError(PackageError&&) noexcept = default;
+  PackageError& operator=(PackageError&&) noexcept = default;
+  PackageError(const PackageError&) = delete;
+  PackageError& operator=(const PackageError&) = delete;
+  ~PackageError() = default;
+
+  const Variant& variant() const noexcept { return variant_; }
+
+  // The carried value when the error is of variant Kind, otherwise null.
+  template <class Kind>
+  const Kind* get_if() const noexcept {
+    return std::get_if<Kind>(&variant_);
+  }
+
+ private:
+  Variant variant_;
+};
+
+template <class T>
+using Result = tl::expected<T, PackageError>;
+
+// Renders the variant name and, in parentheses, the carried value:
+// Invalid("application has no tiles"), SchemaEnum(4).
+std::ostream& operator<<(std::ostream& os, const PackageError& error);
+
+}  // namespace qel_package

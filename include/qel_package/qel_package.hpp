@@ -1,0 +1,7 @@
+#pragma once
+
+#include <qel_package/application.hpp>
+#include <qel_package/constants.hpp>
+#include <qel_package/error.hpp>
+#include <qel_package/profile.hpp>
+#include <qel_package/reader_options.hpp>

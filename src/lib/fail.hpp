@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include <fmt/format.h>
+#include <kj/exception.h>
+#include <tl/expected.hpp>
+
+#include <qel_package/error.hpp>
+
+// The one road by which the library's errors are made and handed up.
+namespace qel_package::detail {
+
+inline tl::unexpected<PackageError> invalid(std::string message) {
+  return tl::unexpected<PackageError>(PackageError::Invalid{std::move(message)});
+}
+
+template <class... Args>
+tl::unexpected<PackageError> invalid(fmt::format_string<Args...> format, Args&&... args) {
+  return invalid(fmt::format(format, std::forward<Args>(args)...));
+}
+
+inline tl::unexpected<PackageError> capnp_failure(kj::Exception exception) {
+  return tl::unexpected<PackageError>(PackageError::Capnp{std::move(exception)});
+}
+
+}  // namespace qel_package::detail
+
+// Returns early with the error of a failed Result; keeps call sites flat.
+#define QEL_TRY(expression)                                       \
+  do {                                                            \
+    if (auto qel_try_result = (expression); !qel_try_result) {    \
+      return ::tl::unexpected(std::move(qel_try_result).error()); \
+    }                                                             \
+  } while (false)

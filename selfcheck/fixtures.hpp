@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <qel_package/application.hpp>
+
+namespace qel_package::tests {
+
+// A small valid package: one tile, 0, with one segment of 8 bytes at TILE_MEMORY_BASE
+// holding the data bytes 1, 2, 3, 4. Every call builds a fresh value.
+Application sample();
+
+// A 568-byte package from an older producer: texts, lists and the host exchange that the
+// current writer always stores are null pointers, and one profile plan holds four steps of
+// which only the first is fully populated.
+std::vector<std::uint8_t> legacy_package();
+
+}  // namespace qel_package::tests

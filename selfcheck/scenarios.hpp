@@ -1,0 +1,12 @@
+#pragma once
+
+// The self-check scenarios. Each builds its own data and fails through GoogleTest
+// assertions.
+namespace qel_package::tests {
+
+void rejects_ambiguous_device_configuration();
+void rejects_implicit_host_batches();
+void rejects_overflowing_host_ranges();
+void rejects_overlapping_segments();
+
+}  // namespace qel_package::tests

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#include <gmock/gmock.h>
+
+#include <qel_package/error.hpp>
+
+namespace qel_package::testing {
+
+inline std::string render(const PackageError& error) {
+  std::ostringstream os;
+  os << error;
+  return os.str();
+}
+
+// A Result that succeeded; on mismatch the error is shown.
+MATCHER(Succeeded, "succeeded") {
+  if (!arg) {
+    *result_listener << "failed with " << arg.error();
+  }
+  return static_cast<bool>(arg);
+}
+
+// A Result that failed with Invalid and exactly this message.
+MATCHER_P(FailedWithMessage, message, "failed with Invalid(\"" + std::string(message) + "\")") {
+  if (arg) {
+    *result_listener << "succeeded";
+    return false;
+  }
+  *result_listener << "failed with " << arg.error();
+  const auto* invalid = arg.error().template get_if<PackageError::Invalid>();
+  return invalid != nullptr && invalid->message == message;
+}
+
+// A Result that failed with an error whose debug rendering is exactly this text.
+MATCHER_P(FailedAs, rendering, "failed with " + std::string(rendering)) {
+  if (arg) {
+    *result_listener << "succeeded";
+    return false;
+  }
+  *result_listener << "failed with " << arg.error();
+  return render(arg.error()) == rendering;
+}
+
+// A Result that failed with an error of variant Kind, whatever it carries.
+template <class Kind>
+class FailedWithMatcher {
+ public:
+  using is_gtest_matcher = void;
+
+  template <class R>
+  bool MatchAndExplain(const R& result, std::ostream* os) const {
+    if (result) {
+      *os << "succeeded";
+      return false;
+    }
+    *os << "failed with " << result.error();
+    return result.error().template get_if<Kind>() != nullptr;
+  }
+  void DescribeTo(std::ostream* os) const { *os << "failed with the expected variant"; }
+  void DescribeNegationTo(std::ostream* os) const { *os << "did not fail with that variant"; }
+};
+
+template <class Kind>
+FailedWithMatcher<Kind> FailedWith() {
+  return {};
+}
+
+}  // namespace qel_package::testing

@@ -34,3 +34,13 @@ inline tl::unexpected<PackageError> capnp_failure(kj::Exception exception) {
       return ::tl::unexpected(std::move(qel_try_result).error()); \
     }                                                             \
   } while (false)
+
+// Assigns the value of a successful Result to target, or returns early with its error.
+#define QEL_ASSIGN(target, expression)                               \
+  do {                                                               \
+    auto qel_assign_result = (expression);                           \
+    if (!qel_assign_result) {                                        \
+      return ::tl::unexpected(std::move(qel_assign_result).error()); \
+    }                                                                \
+    target = *std::move(qel_assign_result);                          \
+  } while (false)

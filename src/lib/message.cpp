@@ -1,0 +1,92 @@
+#include "lib/message.hpp"
+
+#include <cstring>
+#include <limits>
+
+#include <kj/debug.h>
+#include <kj/io.h>
+
+#include "lib/checked.hpp"
+
+namespace qel_package::detail {
+namespace {
+
+kj::Exception framing_error(std::string description) {
+  return kj::Exception(kj::Exception::Type::FAILED, __FILE__, __LINE__,
+                       kj::heapString(description.data(), description.size()));
+}
+
+std::uint32_t read_le32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  return static_cast<std::uint32_t>(bytes[offset]) |
+         static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
+         static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+}  // namespace
+
+// Stream framing: a little-endian u32 holding the segment count minus one, a u32 length in
+// words for each segment, zero padding to a word boundary, then the segments in order.
+Result<kj::Array<capnp::word>> copy_framed_message(std::span<const std::uint8_t> input) {
+  if (input.size() < 4) {
+    return capnp_failure(framing_error(
+        fmt::format("message of {} bytes ends before its segment count", input.size())));
+  }
+  const std::uint64_t segment_count = std::uint64_t{read_le32(input, 0)} + 1;
+  if (segment_count > MAX_SEGMENTS) {
+    return capnp_failure(framing_error(fmt::format(
+        "message claims {} segments, more than the {} accepted", segment_count, MAX_SEGMENTS)));
+  }
+  const std::size_t table_bytes = (segment_count / 2 + 1) * sizeof(capnp::word);
+  if (input.size() < table_bytes) {
+    return capnp_failure(
+        framing_error(fmt::format("message of {} bytes ends inside its segment table of {} bytes",
+                                  input.size(), table_bytes)));
+  }
+  // At most 512 segments of at most 2^32 - 1 words each: the sum cannot overflow.
+  std::uint64_t message_words = 0;
+  for (std::uint64_t segment = 0; segment < segment_count; ++segment) {
+    message_words += read_le32(input, 4 + 4 * segment);
+  }
+  const std::uint64_t available_words = (input.size() - table_bytes) / sizeof(capnp::word);
+  if (message_words > available_words) {
+    return capnp_failure(framing_error(
+        fmt::format("message claims {} words of segments but only {} follow its segment table",
+                    message_words, available_words)));
+  }
+  const std::size_t table_words = table_bytes / sizeof(capnp::word);
+  auto words = kj::heapArray<capnp::word>(table_words + message_words);
+  std::memcpy(words.asBytes().begin(), input.data(), words.asBytes().size());
+  return words;
+}
+
+capnp::ReaderOptions bounded_reader_options(std::size_t message_words) {
+  capnp::ReaderOptions options = capnp_reader_options();
+  options.traversalLimitInWords =
+      checked_mul<std::uint64_t>(message_words, TRAVERSAL_WORDS_PER_MESSAGE_WORD)
+          .value_or(std::numeric_limits<std::uint64_t>::max());
+  return options;
+}
+
+Result<void> append_message(capnp::MessageBuilder& message, std::vector<std::uint8_t>& sink) {
+  const std::size_t old_size = sink.size();
+  try {
+    const std::size_t message_bytes =
+        capnp::computeSerializedSizeInWords(message) * sizeof(capnp::word);
+    sink.resize(old_size + message_bytes);
+    kj::ArrayOutputStream output(kj::arrayPtr(sink.data() + old_size, message_bytes));
+    capnp::writeMessage(output, message);
+  } catch (kj::Exception& exception) {
+    sink.resize(old_size);
+    return capnp_failure(std::move(exception));
+  }
+  return {};
+}
+
+unsigned element_count(std::size_t size) {
+  // The wire's element count has 29 bits.
+  KJ_REQUIRE(size < (std::size_t{1} << 29), "list is too long for a message", size);
+  return static_cast<unsigned>(size);
+}
+
+}  // namespace qel_package::detail

@@ -11,11 +11,14 @@ struct Scenario {
 
 // Sorted by name; listed, filtered and reported as tests.<name>.
 constexpr Scenario SCENARIOS[] = {
+    {"reads_legacy_package_profile_records",
+     qel_package::tests::reads_legacy_package_profile_records},
     {"rejects_ambiguous_device_configuration",
      qel_package::tests::rejects_ambiguous_device_configuration},
     {"rejects_implicit_host_batches", qel_package::tests::rejects_implicit_host_batches},
     {"rejects_overflowing_host_ranges", qel_package::tests::rejects_overflowing_host_ranges},
     {"rejects_overlapping_segments", qel_package::tests::rejects_overlapping_segments},
+    {"round_trip_and_reconstruct", qel_package::tests::round_trip_and_reconstruct},
 };
 
 class ScenarioTest : public testing::Test {

@@ -4,9 +4,11 @@
 // assertions.
 namespace qel_package::tests {
 
+void reads_legacy_package_profile_records();
 void rejects_ambiguous_device_configuration();
 void rejects_implicit_host_batches();
 void rejects_overflowing_host_ranges();
 void rejects_overlapping_segments();
+void round_trip_and_reconstruct();
 
 }  // namespace qel_package::tests

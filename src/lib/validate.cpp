@@ -11,12 +11,33 @@
 
 #include "lib/checked.hpp"
 #include "lib/fail.hpp"
+#include "lib/validate.hpp"
 
 namespace qel_package {
+
+namespace detail {
+
+Result<void> validate_segment(const TileImage& tile, const Segment& segment) {
+  const auto end = checked_add(segment.address, segment.memory_size);
+  if (!end) {
+    return invalid("segment address overflow");
+  }
+  if (segment.address < TILE_MEMORY_BASE || *end > TILE_MEMORY_END ||
+      segment.data.size() > segment.memory_size) {
+    return invalid(
+        "invalid segment on tile {}: address=0x{:x} end=0x{:x} memory_size={} data_size={}",
+        tile.physical_tile, segment.address, *end, segment.memory_size, segment.data.size());
+  }
+  return {};
+}
+
+}  // namespace detail
+
 namespace {
 
 using detail::checked_add;
 using detail::invalid;
+using detail::validate_segment;
 
 using TileIds = std::unordered_set<std::uint32_t>;
 // Host page index to page size.
@@ -36,20 +57,6 @@ Result<void> validate_device_config_writes(std::span<const DeviceConfigWrite> wr
     if (write.offset % 4 != 0 || !config_offsets.insert(write.offset).second) {
       return invalid("unaligned or duplicate device configuration write");
     }
-  }
-  return {};
-}
-
-Result<void> validate_segment(const TileImage& tile, const Segment& segment) {
-  const auto end = checked_add(segment.address, segment.memory_size);
-  if (!end) {
-    return invalid("segment address overflow");
-  }
-  if (segment.address < TILE_MEMORY_BASE || *end > TILE_MEMORY_END ||
-      segment.data.size() > segment.memory_size) {
-    return invalid(
-        "invalid segment on tile {}: address=0x{:x} end=0x{:x} memory_size={} data_size={}",
-        tile.physical_tile, segment.address, *end, segment.memory_size, segment.data.size());
   }
   return {};
 }

@@ -11,6 +11,12 @@ namespace qel_package::tests {
 // holding the data bytes 1, 2, 3, 4. Every call builds a fresh value.
 Application sample();
 
+// A valid package in which every field and list of every record holds values, most of them
+// distinct and away from their defaults: two tiles, bindings of each kind (the outputs
+// include a "profile.cycles" binding for both plans), a host exchange with batched calls,
+// entry points, device configuration writes, two profile plans and a debug map.
+Application full_package();
+
 // A 568-byte package from an older producer: texts, lists and the host exchange that the
 // current writer always stores are null pointers, and one profile plan holds four steps of
 // which only the first is fully populated.

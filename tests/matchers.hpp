@@ -51,14 +51,17 @@ class FailedWithMatcher {
  public:
   using is_gtest_matcher = void;
 
+  // os is null when GoogleTest wants no explanation.
   template <class R>
   bool MatchAndExplain(const R& result, std::ostream* os) const {
-    if (result) {
-      *os << "succeeded";
-      return false;
+    if (os != nullptr) {
+      if (result) {
+        *os << "succeeded";
+      } else {
+        *os << "failed with " << result.error();
+      }
     }
-    *os << "failed with " << result.error();
-    return result.error().template get_if<Kind>() != nullptr;
+    return !result && result.error().template get_if<Kind>() != nullptr;
   }
   void DescribeTo(std::ostream* os) const { *os << "failed with the expected variant"; }
   void DescribeNegationTo(std::ostream* os) const { *os << "did not fail with that variant"; }

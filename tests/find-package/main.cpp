@@ -1,4 +1,5 @@
 #include <iostream>
+#include <vector>
 
 #include <qel_package/qel_package.hpp>
 
@@ -8,10 +9,16 @@ int main() {
       .physical_tile = 0,
       .segments = {{.address = qel_package::TILE_MEMORY_BASE, .memory_size = 4, .data = {1}}},
   });
-  if (const auto valid = application.validate(); !valid) {
-    std::cerr << valid.error() << '\n';
+  std::vector<std::uint8_t> bytes;
+  if (const auto written = application.write(bytes); !written) {
+    std::cerr << written.error() << '\n';
     return 1;
   }
-  std::cout << application.tiles[0] << '\n';
-  return 0;
+  const auto read = qel_package::Application::read(bytes);
+  if (!read) {
+    std::cerr << read.error() << '\n';
+    return 1;
+  }
+  std::cout << read->tiles[0] << '\n';
+  return *read == application ? 0 : 1;
 }

@@ -1,0 +1,77 @@
+#include <cstdint>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <qel_package/application.hpp>
+
+#include "allocation_probe.hpp"
+#include "matchers.hpp"
+
+namespace qel_package {
+namespace {
+
+using testing::FailedWith;
+
+// Little-endian words: a one-segment frame, then the segment.
+std::vector<std::uint8_t> frame(const std::vector<std::uint64_t>& segment) {
+  std::vector<std::uint8_t> bytes = {0, 0, 0, 0};
+  const auto put32 = [&](std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      bytes.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+  };
+  put32(static_cast<std::uint32_t>(segment.size()));
+  for (const std::uint64_t word : segment) {
+    put32(static_cast<std::uint32_t>(word));
+    put32(static_cast<std::uint32_t>(word >> 32));
+  }
+  return bytes;
+}
+
+// A valid package header whose tiles pointer (pointer 2) is replaced by tiles_pointer, with
+// tail words after the target text.
+std::vector<std::uint8_t> package_with_tiles(std::uint64_t tiles_pointer,
+                                             const std::vector<std::uint64_t>& tail) {
+  std::vector<std::uint64_t> words(16, 0);
+  words[0] = 0x000C000200000000;  // root: 2 data words, 12 pointers
+  words[1] = 0x0004C00000000005;  // schema version 5, tile memory base
+  words[2] = 0x000000000009C000;  // tile memory size
+  words[4] = 0x0000003200000029;  // target: 6 bytes at word 15
+  words[5] = tiles_pointer;
+  words[15] = 0x00000031326C6571;  // "qel21"
+  words.insert(words.end(), tail.begin(), tail.end());
+  return frame(words);
+}
+
+struct HostileCase {
+  const char* name;
+  std::vector<std::uint8_t> input;
+};
+
+// SECURITY: each input claims far more than it holds. Reading must fail with Capnp before
+// anything of the claimed size is allocated.
+TEST(HostileInput, FailsWithoutAllocatingWhatTheInputClaims) {
+  const HostileCase cases[] = {
+      {"2^28 zero-sized tiles",
+       // Inline-composite list at word 16 with 0 words; its tag claims 2^28 empty elements.
+       package_with_tiles(0x0000000700000029, {std::uint64_t{1} << 30})},
+      {"2^28 tiles of one word each, out of bounds",
+       package_with_tiles(0x0000000700000029 | (std::uint64_t{1} << 35),
+                          {(std::uint64_t{1} << 30) | (std::uint64_t{1} << 32)})},
+      {"2^29 - 1 bytes of a data list", package_with_tiles(0xFFFFFFFA00000029, {})},
+      {"a 16-byte frame claiming 2^31 words", {0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"a frame claiming 600 segments", {0x57, 0x02, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const HostileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_LT(c.input.size(), 1024u);
+    testing::reset_largest_allocation();
+    EXPECT_THAT(Application::read(c.input), FailedWith<PackageError::Capnp>());
+    EXPECT_LT(testing::largest_allocation(), std::size_t{1} << 20);
+  }
+}
+
+}  // namespace
+}  // namespace qel_package

@@ -203,9 +203,7 @@ TEST(ValidateHostExchange, OutputSlicesAfterInputsAndBoundaries) {
   check(
       "calls in list order",
       [](HostExchange& e) {
-        e.calls.push_back(e.calls[0]);
-        e.calls[1].name = "d";
-        e.calls[1].invocations = 0;
+        e.calls.push_back(HostCall{.name = "d", .invocations = 0});
         input(e).page = 5;
       },
       "host call c references missing page");

@@ -51,13 +51,18 @@ class FailedWithMatcher {
  public:
   using is_gtest_matcher = void;
 
+  // os is null when GoogleTest wants no explanation.
   template <class R>
   bool MatchAndExplain(const R& result, std::ostream* os) const {
     if (result) {
-      *os << "succeeded";
+      if (os != nullptr) {
+        *os << "succeeded";
+      }
       return false;
     }
-    *os << "failed with " << result.error();
+    if (os != nullptr) {
+      *os << "failed with " << result.error();
+    }
     return result.error().template get_if<Kind>() != nullptr;
   }
   void DescribeTo(std::ostream* os) const { *os << "failed with the expected variant"; }

@@ -204,7 +204,7 @@ TEST(ValidateHostExchange, OutputSlicesAfterInputsAndBoundaries) {
       "calls in list order",
       [](HostExchange& e) {
         e.calls.push_back(e.calls[0]);
-        e.calls[1].name = "d";
+        e.calls[1].name = std::string("d");
         e.calls[1].invocations = 0;
         input(e).page = 5;
       },

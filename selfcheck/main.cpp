@@ -11,6 +11,8 @@ struct Scenario {
 
 // Sorted by name; listed, filtered and reported as tests.<name>.
 constexpr Scenario SCENARIOS[] = {
+    {"binding_extents_and_output_offsets_share_checked_file_geometry",
+     qel_package::tests::binding_extents_and_output_offsets_share_checked_file_geometry},
     {"rejects_ambiguous_device_configuration",
      qel_package::tests::rejects_ambiguous_device_configuration},
     {"rejects_implicit_host_batches", qel_package::tests::rejects_implicit_host_batches},

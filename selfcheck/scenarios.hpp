@@ -4,6 +4,7 @@
 // assertions.
 namespace qel_package::tests {
 
+void binding_extents_and_output_offsets_share_checked_file_geometry();
 void rejects_ambiguous_device_configuration();
 void rejects_implicit_host_batches();
 void rejects_overflowing_host_ranges();

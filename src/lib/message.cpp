@@ -23,6 +23,21 @@ std::uint32_t read_le32(std::span<const std::uint8_t> bytes, std::size_t offset)
          static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
 }
 
+// Appends what is written to a vector that has already reserved room for it, so that the
+// bytes are copied once and never zero-filled first.
+class AppendStream final : public kj::OutputStream {
+ public:
+  explicit AppendStream(std::vector<std::uint8_t>& sink) : sink_(sink) {}
+
+  void write(const void* buffer, std::size_t size) override {
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    sink_.insert(sink_.end(), bytes, bytes + size);
+  }
+
+ private:
+  std::vector<std::uint8_t>& sink_;
+};
+
 }  // namespace
 
 // Stream framing: a little-endian u32 holding the segment count minus one, a u32 length in
@@ -71,11 +86,12 @@ capnp::ReaderOptions bounded_reader_options(std::size_t message_words) {
 Result<void> append_message(capnp::MessageBuilder& message, std::vector<std::uint8_t>& sink) {
   const std::size_t old_size = sink.size();
   try {
+    const auto segments = message.getSegmentsForOutput();
     const std::size_t message_bytes =
-        capnp::computeSerializedSizeInWords(message) * sizeof(capnp::word);
-    sink.resize(old_size + message_bytes);
-    kj::ArrayOutputStream output(kj::arrayPtr(sink.data() + old_size, message_bytes));
-    capnp::writeMessage(output, message);
+        capnp::computeSerializedSizeInWords(segments) * sizeof(capnp::word);
+    sink.reserve(old_size + message_bytes);
+    AppendStream output(sink);
+    capnp::writeMessage(output, segments);
   } catch (kj::Exception& exception) {
     sink.resize(old_size);
     return capnp_failure(std::move(exception));

@@ -55,7 +55,7 @@ def time_text(seconds):
 
 
 def rate_text(rate, unit):
-    for prefix, scale in (("G", 1e9), ("M", 1e6), ("k", 1e3)):
+    for prefix, scale in (("T", 1e12), ("G", 1e9), ("M", 1e6), ("k", 1e3)):
         if rate >= scale:
             return f"{rate / scale:.3g} {prefix}{unit}/s"
     return f"{rate:.3g} {unit}/s"

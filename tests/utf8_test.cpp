@@ -53,6 +53,39 @@ TEST(Utf8, FindsValidPrefixAndInvalidSequence) {
   }
 }
 
+std::vector<std::uint8_t> bytes_of(const std::string& text) {
+  return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+// Runs of ASCII are skipped a word at a time; the verdict must not depend on where a case
+// falls relative to those words.
+TEST(Utf8, VerdictIsTheSameBehindAsciiRunsOfAnyLength) {
+  for (std::size_t run = 0; run <= 17; ++run) {
+    for (const Utf8Case& c : UTF8_CASES) {
+      SCOPED_TRACE(std::string(c.name) + " behind " + std::to_string(run) + " ASCII bytes");
+      std::vector<std::uint8_t> bytes(run, 'a');
+      bytes.insert(bytes.end(), c.bytes.begin(), c.bytes.end());
+      const auto error = detail::find_utf8_error(bytes);
+      ASSERT_EQ(error.has_value(), c.valid_up_to.has_value());
+      if (error) {
+        EXPECT_EQ(error->valid_up_to, run + *c.valid_up_to);
+        EXPECT_EQ(error->error_len, c.error_len);
+      }
+    }
+  }
+}
+
+TEST(Utf8, FindsAnErrorAfterLongAsciiBetweenMultibyteSequences) {
+  const std::string valid =
+      "\xC3\xA9" + std::string(16, 'x') + "\xE2\x82\xAC" + std::string(9, 'y');
+  const std::string invalid = valid + "\xFF" + std::string(8, 'z');
+  EXPECT_FALSE(detail::find_utf8_error(bytes_of(valid)).has_value());
+  const auto error = detail::find_utf8_error(bytes_of(invalid));
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->valid_up_to, 30u);
+  EXPECT_EQ(error->error_len, 1u);
+}
+
 TEST(Utf8, DecodeCopiesValidTextAndRefusesInvalid) {
   const auto text = detail::decode_utf8("r\xC3\xA9sum\xC3\xA9");
   ASSERT_TRUE(text);

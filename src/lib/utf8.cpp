@@ -1,6 +1,7 @@
 #include "lib/utf8.hpp"
 
 #include <cstddef>
+#include <cstring>
 
 #include "lib/fail.hpp"
 
@@ -49,11 +50,30 @@ std::size_t sequence_width(std::uint8_t first) {
   return 0;
 }
 
+// Skips whole 8-byte words of ASCII from position on; most texts are all ASCII, and every
+// ASCII byte is a complete sequence, so this cannot step over an error.
+std::size_t skip_ascii_words(std::span<const std::uint8_t> bytes, std::size_t position) {
+  constexpr std::uint64_t HIGH_BITS = 0x8080808080808080;
+  std::uint64_t word = 0;
+  while (bytes.size() - position >= sizeof(word)) {
+    std::memcpy(&word, bytes.data() + position, sizeof(word));
+    if ((word & HIGH_BITS) != 0) {
+      break;
+    }
+    position += sizeof(word);
+  }
+  return position;
+}
+
 }  // namespace
 
 std::optional<PackageError::Utf8> find_utf8_error(std::span<const std::uint8_t> bytes) noexcept {
   std::size_t position = 0;
   while (position < bytes.size()) {
+    position = skip_ascii_words(bytes, position);
+    if (position == bytes.size()) {
+      break;
+    }
     const std::uint8_t first = bytes[position];
     const std::size_t width = sequence_width(first);
     if (width == 0) {

@@ -205,14 +205,15 @@ Result<Application> read_application(wire::Application::Reader root) {
 }  // namespace
 
 Result<Application> Application::read(std::span<const std::uint8_t> input) {
-  detail::log_info("reading application package");
+  const detail::EventLog log;
+  log.info("reading application package");
   auto application = detail::read_message<wire::Application>(input, read_application);
   if (!application) {
     return application;
   }
   QEL_TRY(application->validate());
-  detail::log_info("application package read tiles={} compiler={}", application->tiles.size(),
-                   application->compiler_version);
+  log.info("application package read tiles={} compiler={}", application->tiles.size(),
+           application->compiler_version);
   return application;
 }
 

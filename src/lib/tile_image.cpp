@@ -34,8 +34,9 @@ Result<std::vector<std::uint8_t>> Application::tile_image(std::uint32_t physical
         std::max<std::size_t>(image_size, segment.address - load_base + segment.memory_size);
   }
   std::vector<std::uint8_t> image(image_size);
-  detail::log_trace("reconstructing tile image physical_tile={} load_base=0x{:x} image_bytes={}",
-                    physical_tile, load_base, image_size);
+  detail::EventLog().trace(
+      "reconstructing tile image physical_tile={} load_base=0x{:x} image_bytes={}", physical_tile,
+      load_base, image_size);
   // Segments do not overlap in a valid package; where they do, later ones win.
   for (const Segment& segment : tile->segments) {
     std::copy(segment.data.begin(), segment.data.end(),

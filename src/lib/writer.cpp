@@ -159,7 +159,8 @@ void write_application(wire::Application::Builder root, const Application& appli
 
 Result<void> Application::write(std::vector<std::uint8_t>& sink) const {
   QEL_TRY(validate());
-  detail::log_info("writing application package tiles={}", tiles.size());
+  const detail::EventLog log;
+  log.info("writing application package tiles={}", tiles.size());
   try {
     capnp::MallocMessageBuilder message(detail::FIRST_SEGMENT_WORDS);
     write_application(message.initRoot<wire::Application>(), *this);
@@ -167,7 +168,7 @@ Result<void> Application::write(std::vector<std::uint8_t>& sink) const {
   } catch (kj::Exception& exception) {
     return detail::capnp_failure(std::move(exception));
   }
-  detail::log_info("application package written");
+  log.info("application package written");
   return {};
 }
 

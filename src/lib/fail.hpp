@@ -44,3 +44,14 @@ inline tl::unexpected<PackageError> capnp_failure(kj::Exception exception) {
     }                                                                \
     target = *std::move(qel_assign_result);                          \
   } while (false)
+
+// Appends the value of a successful Result to list, moving it in rather than assigning it to
+// a default element, or returns early with its error.
+#define QEL_APPEND(list, expression)                                 \
+  do {                                                               \
+    auto qel_append_result = (expression);                           \
+    if (!qel_append_result) {                                        \
+      return ::tl::unexpected(std::move(qel_append_result).error()); \
+    }                                                                \
+    (list).push_back(*std::move(qel_append_result));                 \
+  } while (false)

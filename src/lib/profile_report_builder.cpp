@@ -123,7 +123,7 @@ Result<profile::ProfileReport> Application::profile_report(std::span<const std::
   profile::ProfileReport report{.clock_hz = clock_hz};
   report.tiles.reserve(profile_tiles.size());
   for (const TileProfilePlan& plan : profile_tiles) {
-    QEL_ASSIGN(report.tiles.emplace_back(), profile_tile(plan, slices, output, binding_base));
+    QEL_APPEND(report.tiles, profile_tile(plan, slices, output, binding_base));
   }
   return report;
 }

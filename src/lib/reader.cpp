@@ -23,7 +23,7 @@ Result<std::vector<Record>> read_each(List list, Convert convert) {
   std::vector<Record> result;
   result.reserve(list.size());
   for (const auto element : list) {
-    QEL_ASSIGN(result.emplace_back(), convert(element));
+    QEL_APPEND(result, convert(element));
   }
   return result;
 }

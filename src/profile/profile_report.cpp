@@ -35,7 +35,7 @@ Result<TileProfile> read_tile(wire::TileProfile::Reader tile) {
   const auto samples = tile.getSamples();
   result.samples.reserve(samples.size());
   for (const auto sample : samples) {
-    QEL_ASSIGN(result.samples.emplace_back(), read_sample(sample));
+    QEL_APPEND(result.samples, read_sample(sample));
   }
   result.physical_tile = tile.getPhysicalTile();
   return result;
@@ -51,7 +51,7 @@ Result<ProfileReport> read_report(wire::Profile::Reader root) {
   const auto tiles = root.getTiles();
   report.tiles.reserve(tiles.size());
   for (const auto tile : tiles) {
-    QEL_ASSIGN(report.tiles.emplace_back(), read_tile(tile));
+    QEL_APPEND(report.tiles, read_tile(tile));
   }
   report.clock_hz = root.getClockHz();
   return report;

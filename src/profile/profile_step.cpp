@@ -57,12 +57,12 @@ Result<ProfileStep> read_step(wire::ProfileStep::Reader step) {
   const auto entries = step.getMetadata();
   result.metadata.reserve(entries.size());
   for (const auto entry : entries) {
-    QEL_ASSIGN(result.metadata.emplace_back(), read_metadata(entry));
+    QEL_APPEND(result.metadata, read_metadata(entry));
   }
   const auto activities = step.getExchangeActivities();
   result.exchange_activities.reserve(activities.size());
   for (const auto activity : activities) {
-    QEL_ASSIGN(result.exchange_activities.emplace_back(), read_activity(activity));
+    QEL_APPEND(result.exchange_activities, read_activity(activity));
   }
   result.exchange_event_cycles = step.getExchangeEventCycles();
   return result;

@@ -61,11 +61,14 @@ Result<void> validate_device_config_writes(std::span<const DeviceConfigWrite> wr
   return {};
 }
 
+// Start and end of a segment's memory.
+using SegmentRanges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
 // Runs after validate_segment has passed for every segment of the tile, so no end
-// overflows. After sorting, any overlap shows between neighbours.
-Result<void> validate_segment_overlap(const TileImage& tile) {
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-  ranges.reserve(tile.segments.size());
+// overflows. After sorting, any overlap shows between neighbours. ranges is scratch space,
+// kept from tile to tile so that it is allocated about once per package.
+Result<void> validate_segment_overlap(const TileImage& tile, SegmentRanges& ranges) {
+  ranges.clear();
   for (const Segment& segment : tile.segments) {
     if (segment.memory_size != 0) {
       ranges.emplace_back(segment.address, segment.address + segment.memory_size);
@@ -86,6 +89,7 @@ Result<void> validate_segment_overlap(const TileImage& tile) {
 
 Result<void> validate_tiles(std::span<const TileImage> tiles, TileIds& tile_ids) {
   tile_ids.reserve(tiles.size());
+  SegmentRanges ranges;
   for (const TileImage& tile : tiles) {
     if (!tile_ids.insert(tile.physical_tile).second) {
       return invalid("duplicate physical tile {}", tile.physical_tile);
@@ -93,7 +97,7 @@ Result<void> validate_tiles(std::span<const TileImage> tiles, TileIds& tile_ids)
     for (const Segment& segment : tile.segments) {
       QEL_TRY(validate_segment(tile, segment));
     }
-    QEL_TRY(validate_segment_overlap(tile));
+    QEL_TRY(validate_segment_overlap(tile, ranges));
   }
   return {};
 }

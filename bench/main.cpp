@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include "raw_pass.hpp"
 #include "workload.hpp"
@@ -233,6 +234,11 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
     return 1;
   }
+  // Freed memory stays in the heap for reuse, as in a long-running host, instead of going
+  // back to the kernel to be faulted in again. Otherwise whether a large buffer is fresh
+  // depends on which benchmark ran before, and the figures swing with it.
+  mallopt(M_MMAP_MAX, 0);
+  mallopt(M_TRIM_THRESHOLD, -1);
   benchmark::AddCustomContext("compiler", QEL_PACKAGE_BENCH_COMPILER);
   benchmark::AddCustomContext("build_type", QEL_PACKAGE_BENCH_BUILD_TYPE);
   for (std::size_t index = 0; index < WORKLOADS.size(); ++index) {

@@ -28,7 +28,8 @@ def cpu_model():
 
 
 def medians(benchmarks):
-    """Time in seconds and rates per run name: medians over repetitions, else the one run."""
+    """Time in seconds and rates per run name, in the program's order: medians over
+    repetitions, else the one run."""
     results = {}
     for run in benchmarks:
         if "error_message" in run:
@@ -40,11 +41,12 @@ def medians(benchmarks):
             continue
         scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[run["time_unit"]]
         results[run["run_name"]] = {
+            "order": run.get("family_index", 0),
             "time": run["cpu_time"] * scale,
             "bytes": run.get("bytes_per_second", 0.0),
             "items": run.get("items_per_second", 0.0),
         }
-    return results
+    return dict(sorted(results.items(), key=lambda item: item[1]["order"]))
 
 
 def time_text(seconds):

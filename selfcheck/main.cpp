@@ -11,6 +11,11 @@ struct Scenario {
 
 // Sorted by name; listed, filtered and reported as tests.<name>.
 constexpr Scenario SCENARIOS[] = {
+    {"binding_extents_and_output_offsets_share_checked_file_geometry",
+     qel_package::tests::binding_extents_and_output_offsets_share_checked_file_geometry},
+    {"profile_round_trip", qel_package::tests::profile_round_trip},
+    {"randomized_profile_reports_use_adjacent_start_samples",
+     qel_package::tests::randomized_profile_reports_use_adjacent_start_samples},
     {"reads_legacy_package_profile_records",
      qel_package::tests::reads_legacy_package_profile_records},
     {"rejects_ambiguous_device_configuration",

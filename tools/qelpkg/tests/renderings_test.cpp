@@ -153,7 +153,7 @@ TEST(ProfileSummary, Json) {
 TEST(ChromeTrace, TimelineAcrossACounterWrap) {
   const auto trace = chrome_trace(report(2000000));
   ASSERT_TRUE(trace);
-  const Json& events = (*trace)["traceEvents"];
+  const Json events = Json::parse(*trace)["traceEvents"];
   ASSERT_EQ(events.size(), 5u);  // a track name per tile, an event per sample
   EXPECT_EQ(events[0].dump(),
             R"({"name":"thread_name","ph":"M","pid":0,"tid":17,"args":{"name":"tile 17"}})");
@@ -165,6 +165,23 @@ TEST(ChromeTrace, TimelineAcrossACounterWrap) {
   EXPECT_EQ(events[2]["dur"], 9.0);
   EXPECT_EQ(events[4].dump(),
             R"({"name":"thread_name","ph":"M","pid":0,"tid":3,"args":{"name":"tile 3"}})");
+}
+
+TEST(ChromeTrace, Texts) {
+  ProfileReport texts{.clock_hz = 1000000, .tiles = {{.physical_tile = 1}}};
+  CycleSample escaped = sample(0, StepKind::Idle, "say \"hi\"\\\n\x01", 0, 1);
+  escaped.step.kernel = "k\xc3\xa9";  // é
+  escaped.step.metadata = {{.name = "n", .value = "v"}, {.name = "n", .value = "w"}};
+  texts.tiles[0].samples.push_back(escaped);
+  const auto trace = chrome_trace(texts);
+  ASSERT_TRUE(trace);
+  const Json event = Json::parse(*trace)["traceEvents"][1];
+  EXPECT_EQ(event["name"], "say \"hi\"\\\n\x01");
+  EXPECT_EQ(event["args"]["kernel"], "k\xc3\xa9");
+  EXPECT_EQ(event["args"]["metadata"].dump(),
+            R"([{"name":"n","value":"v"},{"name":"n","value":"w"}])");
+  EXPECT_EQ(chrome_trace(ProfileReport{.clock_hz = 1}).value(),
+            "{\"traceEvents\":[\n],\"displayTimeUnit\":\"ns\"}\n");
 }
 
 TEST(ChromeTrace, RefusesAClockOfZero) {

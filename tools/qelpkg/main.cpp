@@ -49,7 +49,8 @@ int run(int argc, char** argv) {
   std::function<int()> command;
 
   std::vector<std::string> packages;
-  auto* validate = app.add_subcommand("validate", "Read and validate each package");
+  auto* validate =
+      app.add_subcommand("validate", "Read each package; print \"PACKAGE: ok\" or its error");
   validate->add_option("PACKAGE", packages, "Package files")->required();
   validate->callback([&] {
     command = [&] {
@@ -103,13 +104,13 @@ int run(int argc, char** argv) {
   });
 
   auto* show = profile->add_subcommand(
-      "show", "Print each step's cycles and microseconds, and the totals per step kind");
+      "show", "Print each step's cycles and microseconds and the totals per kind");
   show->add_option("REPORT", input, "Report file")->required();
   show->add_flag("--json", json, "Print the tables as JSON");
   show->callback([&] { command = [&] { return report(qelpkg::profile_show(input, json)); }; });
 
   auto* trace = profile->add_subcommand(
-      "trace", "Export a report as Chrome trace events, for Perfetto or chrome://tracing");
+      "trace", "Export a report as Chrome trace events (Perfetto, chrome://tracing)");
   trace->add_option("REPORT", input, "Report file")->required();
   trace->add_option("-o,--output", output, "Trace file to write")->required();
   trace->callback([&] { command = [&] { return report(qelpkg::profile_trace(input, output)); }; });

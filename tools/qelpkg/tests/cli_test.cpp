@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -351,6 +352,10 @@ TEST_F(Cli, UsageErrors) {
     const Outcome run = qelpkg(arguments);
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find(usage), std::string::npos) << run.out;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_LE(line.size(), 100u) << line;
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <tuple>
 #include <type_traits>
+#include <vector>
 
 #include <qel_package/application.hpp>
 #include <qel_package/profile.hpp>
@@ -161,6 +162,15 @@ constexpr auto fields_of(std::type_identity<qel_package::profile::ProfileReport>
   using R = qel_package::profile::ProfileReport;
   return std::tuple{field("clock_hz", &R::clock_hz), field("tiles", &R::tiles)};
 }
+
+template <class T>
+struct is_list : std::false_type {};
+template <class T>
+struct is_list<std::vector<T>> : std::true_type {};
+
+// A list field: a std::vector, of bytes or of any other field type.
+template <class T>
+concept List = is_list<T>::value;
 
 // A record with a field table above.
 template <class T>

@@ -22,11 +22,6 @@ using Json = nlohmann::ordered_json;
 
 namespace json_detail {
 
-template <class T>
-struct is_vector : std::false_type {};
-template <class T>
-struct is_vector<std::vector<T>> : std::true_type {};
-
 using Bytes = std::vector<std::uint8_t>;
 
 template <class T>
@@ -36,7 +31,7 @@ Json encode(const T& value) {
     return Json(value);
   } else if constexpr (std::is_same_v<T, Bytes>) {
     return Json(to_hex(value));
-  } else if constexpr (is_vector<T>::value) {
+  } else if constexpr (List<T>) {
     Json array = Json::array();
     auto& elements = array.template get_ref<Json::array_t&>();
     elements.reserve(value.size());

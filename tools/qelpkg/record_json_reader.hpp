@@ -102,11 +102,6 @@ class Reader final : public nlohmann::json_sax<nlohmann::json> {
 };
 
 template <class T>
-struct is_vector : std::false_type {};
-template <class T>
-struct is_vector<std::vector<T>> : std::true_type {};
-
-template <class T>
 Target target_of(T& value);
 
 template <Record T>
@@ -215,7 +210,7 @@ bool take(Reader& reader, void* pointer, const Event& event) {
       return reader.fail("expected an even number of hex digits");
     }
     value = std::move(*bytes);
-  } else if constexpr (is_vector<T>::value) {
+  } else if constexpr (List<T>) {
     if (event.kind != Kind::Array) {
       return reader.fail_expected("an array", event);
     }

@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "count_of.hpp"
 #include "enum_names.hpp"
 #include "text_table.hpp"
 #include "tile_extent.hpp"
@@ -22,11 +23,6 @@ using qel_package::HostSlice;
 using qel_package::Result;
 using qel_package::profile::StepKind;
 using Align = TextTable::Align;
-
-// "1 batch", "2 batches".
-std::string count_of(std::size_t count, std::string_view one, std::string_view many) {
-  return fmt::format("{} {}", count, count == 1 ? one : many);
-}
 
 std::string hex(std::uint64_t value) { return fmt::format("0x{:x}", value); }
 std::string dec(std::uint64_t value) { return fmt::format("{}", value); }

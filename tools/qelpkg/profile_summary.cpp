@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "count_of.hpp"
 #include "cycle_time.hpp"
 #include "enum_names.hpp"
 #include "text_table.hpp"
@@ -58,7 +59,8 @@ std::string profile_summary_text(const ProfileReport& report) {
       fmt::format_to(put, "\ntile {}: no samples\n", tile.physical_tile);
       continue;
     }
-    fmt::format_to(put, "\ntile {} ({} samples):\n", tile.physical_tile, tile.samples.size());
+    fmt::format_to(put, "\ntile {} ({}):\n", tile.physical_tile,
+                   count_of(tile.samples.size(), "sample", "samples"));
     std::vector<TextTable::Column> columns{{"index", Align::Right},    {"kind", Align::Left},
                                            {"operation", Align::Left}, {"kernel", Align::Left},
                                            {"start", Align::Right},    {"end", Align::Right},

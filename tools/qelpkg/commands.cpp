@@ -1,0 +1,167 @@
+#include "commands.hpp"
+
+#include <algorithm>
+#include <span>
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include <qel_package/application.hpp>
+#include <qel_package/profile.hpp>
+
+#include "chrome_trace.hpp"
+#include "file_io.hpp"
+#include "package_info.hpp"
+#include "profile_summary.hpp"
+#include "record_json.hpp"
+#include "record_json_reader.hpp"
+#include "tile_extent.hpp"
+
+namespace qelpkg {
+namespace {
+
+using qel_package::Application;
+using qel_package::profile::ProfileReport;
+
+// Returns early with the failure of an Outcome; keeps the commands flat.
+#define QELPKG_TRY(expression)                                 \
+  do {                                                         \
+    if (auto&& qelpkg_result = (expression); !qelpkg_result) { \
+      return ::tl::unexpected(qelpkg_result.error());          \
+    }                                                          \
+  } while (false)
+
+Outcome<Application> read_package(const std::string& path) {
+  auto bytes = read_file(path);
+  if (!bytes) {
+    return tl::unexpected(std::move(bytes).error());
+  }
+  auto application = Application::read(*bytes);
+  if (!application) {
+    return failure(path, application.error());
+  }
+  return *std::move(application);
+}
+
+Outcome<ProfileReport> read_report(const std::string& path) {
+  auto bytes = read_file(path);
+  if (!bytes) {
+    return tl::unexpected(std::move(bytes).error());
+  }
+  auto report = ProfileReport::read(*bytes);
+  if (!report) {
+    return failure(path, report.error());
+  }
+  return *std::move(report);
+}
+
+Outcome<void> print_json(const Json& json) { return write_stdout(json.dump(2) + '\n'); }
+
+}  // namespace
+
+Outcome<bool> validate(const std::vector<std::string>& packages) {
+  bool all_valid = true;
+  for (const std::string& path : packages) {
+    const auto application = read_package(path);
+    all_valid = all_valid && application.has_value();
+    QELPKG_TRY(write_stdout(
+        fmt::format("{}: {}\n", path, application ? "ok" : application.error().message)));
+  }
+  return all_valid;
+}
+
+Outcome<void> info(const std::string& package, bool json) {
+  const auto application = read_package(package);
+  QELPKG_TRY(application);
+  if (json) {
+    auto info = package_info_json(*application);
+    if (!info) {
+      return failure(package, info.error());
+    }
+    return print_json(*info);
+  }
+  auto text = package_info_text(*application);
+  if (!text) {
+    return failure(package, text.error());
+  }
+  return write_stdout(*text);
+}
+
+Outcome<void> dump(const std::string& package) {
+  const auto application = read_package(package);
+  QELPKG_TRY(application);
+  return print_json(to_json(*application));
+}
+
+Outcome<void> pack(const std::string& json_file, const std::string& package) {
+  tl::expected<Application, std::string> application;
+  {
+    const auto bytes = read_file(json_file);
+    QELPKG_TRY(bytes);
+    application = from_json_text<Application>(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+  }
+  if (!application) {
+    return tl::unexpected(Failure{json_file, application.error()});
+  }
+  std::vector<std::uint8_t> output;
+  if (auto written = application->write(output); !written) {
+    return failure(json_file, written.error());
+  }
+  return write_file_atomically(package, output);
+}
+
+Outcome<void> image(const std::string& package, std::uint32_t tile, const std::string& output) {
+  const auto application = read_package(package);
+  QELPKG_TRY(application);
+  const auto image = application->tile_image(tile);
+  if (!image) {
+    return failure(package, image.error());
+  }
+  QELPKG_TRY(write_file_atomically(output, *image));
+  // tile_image succeeded, so the tile exists and has segments.
+  const auto found =
+      std::find_if(application->tiles.begin(), application->tiles.end(),
+                   [&](const auto& candidate) { return candidate.physical_tile == tile; });
+  return write_stdout(fmt::format("tile {}: load base 0x{:x}, {} bytes\n", tile,
+                                  tile_extent(*found)->load_base, image->size()));
+}
+
+Outcome<void> profile_build(const std::string& package, const std::string& run_output,
+                            std::uint64_t clock_hz, const std::string& report) {
+  const auto application = read_package(package);
+  QELPKG_TRY(application);
+  const auto output = read_file(run_output);
+  QELPKG_TRY(output);
+  const auto built = application->profile_report(*output, clock_hz);
+  if (!built) {
+    return failure(package, built.error());
+  }
+  std::vector<std::uint8_t> bytes;
+  if (auto written = built->write(bytes); !written) {
+    return failure(report, written.error());
+  }
+  return write_file_atomically(report, bytes);
+}
+
+Outcome<void> profile_show(const std::string& report, bool json) {
+  const auto read = read_report(report);
+  QELPKG_TRY(read);
+  if (json) {
+    return print_json(profile_summary_json(*read));
+  }
+  return write_stdout(profile_summary_text(*read));
+}
+
+Outcome<void> profile_trace(const std::string& report, const std::string& trace) {
+  const auto read = read_report(report);
+  QELPKG_TRY(read);
+  const auto text = chrome_trace(*read);
+  if (!text) {
+    return tl::unexpected(Failure{report, text.error()});
+  }
+  return write_file_atomically(
+      trace, std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
+}
+
+}  // namespace qelpkg

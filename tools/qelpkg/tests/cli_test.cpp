@@ -1,0 +1,407 @@
+// Runs the qelpkg program itself on files in a temporary directory.
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <capnp/message.h>
+#include <capnp/serialize.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <qel_package/application.capnp.h>
+#include <qel_package/constants.hpp>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+std::string read_text(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> read_bytes(const fs::path& path) {
+  const std::string text = read_text(path);
+  return {text.begin(), text.end()};
+}
+
+void write_bytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+void write_text(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+void put_le32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) {
+    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
+const fs::path FIXTURES = QELPKG_FIXTURE_DIR;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class Cli : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qelpkg-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path path(const std::string& name) const { return dir_ / name; }
+
+  // Runs qelpkg with the arguments, each quoted for the shell, in the temporary directory.
+  Outcome qelpkg(const std::vector<std::string>& arguments, const std::string& redirect_out = "") {
+    std::string command = "cd '" + dir_.string() + "' && '" QELPKG_BINARY "'";
+    for (const std::string& argument : arguments) {
+      command += " '" + argument + "'";
+    }
+    command += redirect_out.empty() ? " >stdout.txt" : " >" + redirect_out;
+    command += " 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(path("stdout.txt")),
+                read_text(path("stderr.txt"))};
+    fs::remove(path("stdout.txt"));
+    fs::remove(path("stderr.txt"));
+    return run;
+  }
+
+  // Packs the fixture that fills every field of a package into app.qel.
+  void pack_fixture() {
+    const Outcome pack =
+        qelpkg({"pack", (FIXTURES / "full_package.json").string(), "-o", "app.qel"});
+    ASSERT_EQ(pack.status, 0) << pack.err;
+  }
+
+  // The names in the temporary directory, to see that nothing is left behind.
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  fs::path dir_;
+};
+
+TEST_F(Cli, PackInfoValidateDumpAndPackAgain) {
+  const Outcome pack = qelpkg({"pack", (FIXTURES / "full_package.json").string(), "-o", "app.qel"});
+  EXPECT_EQ(pack.status, 0);
+  EXPECT_EQ(pack.out, "");
+  EXPECT_EQ(pack.err, "");
+
+  const Outcome info = qelpkg({"info", "app.qel"});
+  EXPECT_EQ(info.status, 0);
+  EXPECT_EQ(info.out, read_text(FIXTURES / "full_package.info"));
+
+  const Outcome info_json = qelpkg({"info", "app.qel", "--json"});
+  EXPECT_EQ(info_json.status, 0);
+  const Json summary = Json::parse(info_json.out);
+  EXPECT_EQ(summary["tiles"][0]["load_base"], 0x4c000);
+  EXPECT_EQ(summary["tiles"][0]["image_size"], 20);
+  EXPECT_EQ(summary["outputs"][1]["byte_len"], 24);
+
+  const Outcome validate = qelpkg({"validate", "app.qel"});
+  EXPECT_EQ(validate.status, 0);
+  EXPECT_EQ(validate.out, "app.qel: ok\n");
+
+  const Outcome dump = qelpkg({"dump", "app.qel"});
+  EXPECT_EQ(dump.status, 0);
+  EXPECT_EQ(Json::parse(dump.out), Json::parse(read_text(FIXTURES / "full_package.json")));
+
+  write_text(path("dump.json"), dump.out);
+  const Outcome again = qelpkg({"pack", "dump.json", "-o", "again.qel"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(read_bytes(path("again.qel")), read_bytes(path("app.qel")));
+}
+
+TEST_F(Cli, ValidateReportsEveryFile) {
+  pack_fixture();
+  // A well-formed package with a correct header and no tiles, which no writer produces.
+  capnp::MallocMessageBuilder message;
+  auto root = message.initRoot<qel_package::application_capnp::Application>();
+  root.setSchemaVersion(qel_package::SCHEMA_VERSION);
+  root.setTarget("qel21");
+  root.setTileMemoryBase(qel_package::TILE_MEMORY_BASE);
+  root.setTileMemorySize(qel_package::TILE_MEMORY_SIZE);
+  const auto words = capnp::messageToFlatArray(message);
+  const auto bytes = words.asBytes();
+  write_bytes(path("no-tiles.qel"), {bytes.begin(), bytes.end()});
+
+  const Outcome run = qelpkg({"validate", "app.qel", "no-tiles.qel", "missing.qel"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "app.qel: ok\n"
+            "no-tiles.qel: application has no tiles\n"
+            "missing.qel: cannot open: No such file or directory\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(Cli, TruncatedPackage) {
+  pack_fixture();
+  std::vector<std::uint8_t> bytes = read_bytes(path("app.qel"));
+  // One segment: an 8-byte table, then the words it announces.
+  ASSERT_EQ(bytes[0], 0);
+  const std::size_t words = (bytes.size() - 8) / 8;
+  bytes.resize(bytes.size() / 2);
+  write_bytes(path("truncated.qel"), bytes);
+  for (const char* command : {"info", "dump", "validate"}) {
+    SCOPED_TRACE(command);
+    const Outcome run = qelpkg({command, "truncated.qel"});
+    EXPECT_EQ(run.status, 1);
+    const std::string message =
+        "message claims " + std::to_string(words) + " words of segments but only " +
+        std::to_string((bytes.size() - 8) / 8) + " follow its segment table";
+    if (command == std::string("validate")) {
+      EXPECT_EQ(run.out, "truncated.qel: " + message + "\n");
+    } else {
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.err, "qelpkg: truncated.qel: " + message + "\n");
+    }
+  }
+}
+
+TEST_F(Cli, TileImage) {
+  pack_fixture();
+  const Outcome run = qelpkg({"image", "app.qel", "--tile", "0", "-o", "tile0.bin"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "tile 0: load base 0x4c000, 20 bytes\n");
+  // Segment data, zeros up to each memory size and across the gap between the segments.
+  EXPECT_EQ(read_bytes(path("tile0.bin")),
+            (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 0, 0,    0,    0,    0,
+                                       0, 0, 0, 0, 0, 0, 0xaa, 0xbb, 0xcc, 0xdd}));
+
+  const Outcome unknown = qelpkg({"image", "app.qel", "--tile", "5", "-o", "tile5.bin"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.err, "qelpkg: app.qel: unknown tile 5\n");
+  EXPECT_FALSE(fs::exists(path("tile5.bin")));
+}
+
+TEST_F(Cli, ProfileBuildShowAndTrace) {
+  pack_fixture();
+  // The output buffer: 12 bytes of "y", then "profile.cycles" at 12, whose slice for tile 0
+  // lies at its offset 0 and for tile 17 at its offset 12. Tile 0's counter wraps.
+  std::vector<std::uint8_t> output(36, 0xEE);
+  const std::vector<std::uint32_t> tile0{4294967000u, 4294967200u, 104};
+  const std::vector<std::uint32_t> tile17{10, 30, 70};
+  for (std::size_t k = 0; k < 3; ++k) {
+    put_le32(output, 12 + 4 * k, tile0[k]);
+    put_le32(output, 24 + 4 * k, tile17[k]);
+  }
+  write_bytes(path("run.out"), output);
+
+  const Outcome build = qelpkg(
+      {"profile", "build", "app.qel", "run.out", "--clock-hz", "2000000", "-o", "run.profile"});
+  EXPECT_EQ(build.status, 0) << build.err;
+  EXPECT_EQ(build.out, "");
+
+  const Outcome show = qelpkg({"profile", "show", "run.profile"});
+  EXPECT_EQ(show.status, 0) << show.err;
+  EXPECT_EQ(show.out,
+            "clock: 2000000 Hz\n"
+            "\n"
+            "tile 0 (2 samples):\n"
+            "  index  kind      operation    kernel                    start         end  cycles"
+            "       us\n"
+            "      0  Compute   accumulate   gemm_f32_accumulate  4294967000  4294967200     200"
+            "  100.000\n"
+            "      1  Exchange  operation.4  multicast            4294967200         104     200"
+            "  100.000\n"
+            "  totals:\n"
+            "    kind      cycles       us\n"
+            "    Exchange     200  100.000\n"
+            "    Compute      200  100.000\n"
+            "\n"
+            "tile 17 (2 samples):\n"
+            "  index  kind             operation  kernel   start  end  cycles      us\n"
+            "      0  Synchronization  wait       barrier     10   30      20  10.000\n"
+            "      1  Idle             rest                   30   70      40  20.000\n"
+            "  totals:\n"
+            "    kind             cycles      us\n"
+            "    Synchronization      20  10.000\n"
+            "    Idle                 40  20.000\n");
+
+  const Outcome show_json = qelpkg({"profile", "show", "run.profile", "--json"});
+  EXPECT_EQ(show_json.status, 0);
+  EXPECT_EQ(Json::parse(show_json.out)["tiles"][0]["samples"][1]["duration_cycles"], 200);
+
+  const Outcome trace = qelpkg({"profile", "trace", "run.profile", "-o", "trace.json"});
+  EXPECT_EQ(trace.status, 0) << trace.err;
+  const Json events = Json::parse(read_text(path("trace.json")))["traceEvents"];
+  std::vector<Json> tracks;
+  std::vector<Json> samples;
+  for (const Json& event : events) {
+    (event["ph"] == "M" ? tracks : samples).push_back(event);
+  }
+  ASSERT_EQ(tracks.size(), 2u);
+  for (const auto& [track, tile] : {std::pair{tracks[0], 0}, std::pair{tracks[1], 17}}) {
+    EXPECT_EQ(track["name"], "thread_name");
+    EXPECT_EQ(track["tid"], tile);
+    EXPECT_EQ(track["args"]["name"], "tile " + std::to_string(tile));
+  }
+  // One event per sample; ts and dur are cycles at 2 MHz, so half the cycle counts.
+  struct Expected {
+    unsigned tid;
+    const char* name;
+    const char* cat;
+    double ts;
+    double dur;
+  };
+  const std::vector<Expected> expected{
+      {0, "accumulate", "Compute", 4294967000.0 / 2, 100},
+      {0, "operation.4", "Exchange", 4294967200.0 / 2, 100},
+      {17, "wait", "Synchronization", 5, 10},
+      {17, "rest", "Idle", 15, 20},
+  };
+  ASSERT_EQ(samples.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_EQ(samples[i]["ph"], "X");
+    EXPECT_EQ(samples[i]["tid"], expected[i].tid);
+    EXPECT_EQ(samples[i]["name"], expected[i].name);
+    EXPECT_EQ(samples[i]["cat"], expected[i].cat);
+    EXPECT_EQ(samples[i]["ts"], expected[i].ts);
+    EXPECT_EQ(samples[i]["dur"], expected[i].dur);
+  }
+  EXPECT_EQ(samples[0]["args"], Json::parse(R"({
+      "kernel": "gemm_f32_accumulate", "phase": 1, "epoch": 2,
+      "metadata": [{"name": "innerBlock", "value": "8"}],
+      "exchange_activities": [
+        {"fanout": 2, "paired": true, "kind": "Send", "start_cycle": 10, "end_cycle": 20},
+        {"fanout": 3, "paired": false, "kind": "PartnerBusy", "start_cycle": 30, "end_cycle": 40}
+      ]})"));
+
+  // A run output too short for the counters.
+  output.resize(35);
+  write_bytes(path("short.out"), output);
+  const Outcome short_output = qelpkg(
+      {"profile", "build", "app.qel", "short.out", "--clock-hz", "2000000", "-o", "short.profile"});
+  EXPECT_EQ(short_output.status, 1);
+  EXPECT_EQ(short_output.err, "qelpkg: app.qel: profile binding exceeds runtime output\n");
+  EXPECT_FALSE(fs::exists(path("short.profile")));
+}
+
+TEST_F(Cli, UsageErrors) {
+  const std::vector<std::vector<std::string>> cases{
+      {},
+      {"frob"},
+      {"validate"},
+      {"info"},
+      {"info", "a", "b"},
+      {"pack", "a.json"},
+      {"image", "a.qel", "-o", "x"},
+      {"image", "a.qel", "--tile", "-1", "-o", "x"},
+      {"image", "a.qel", "--tile", "4294967296", "-o", "x"},
+      {"profile"},
+      {"profile", "build", "a.qel", "run.out", "-o", "r"},
+      {"profile", "build", "a.qel", "run.out", "--clock-hz", "0", "-o", "r"},
+      {"profile", "show"},
+      {"profile", "trace", "r"},
+  };
+  for (const auto& arguments : cases) {
+    SCOPED_TRACE(testing::PrintToString(arguments));
+    const Outcome run = qelpkg(arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("qelpkg: ", 0), 0u) << run.err;
+  }
+  EXPECT_EQ(qelpkg({"info"}).err,
+            "qelpkg: PACKAGE is required\nRun 'qelpkg info --help' for usage.\n");
+  EXPECT_EQ(qelpkg({}).err, "qelpkg: a command is required\nRun 'qelpkg --help' for usage.\n");
+
+  for (const std::vector<std::string>& command : {std::vector<std::string>{},
+                                                  {"validate"},
+                                                  {"info"},
+                                                  {"dump"},
+                                                  {"pack"},
+                                                  {"image"},
+                                                  {"profile"},
+                                                  {"profile", "build"},
+                                                  {"profile", "show"},
+                                                  {"profile", "trace"}}) {
+    std::vector<std::string> arguments = command;
+    arguments.push_back("--help");
+    std::string usage = "Usage: qelpkg";
+    for (const std::string& word : command) {
+      usage += ' ' + word;
+    }
+    SCOPED_TRACE(usage);
+    const Outcome run = qelpkg(arguments);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find(usage), std::string::npos) << run.out;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_LE(line.size(), 100u) << line;
+    }
+  }
+}
+
+TEST_F(Cli, FailuresLeaveNoOutput) {
+  pack_fixture();
+  const std::string fixture = read_text(FIXTURES / "full_package.json");
+  write_text(path("syntax.json"), "{\n  \"compiler_version\": \"1\",\n}\n");
+  std::string unknown_field = fixture;
+  unknown_field.replace(unknown_field.find("\"tiles\": ["), 10, "\"tiles\": [], \"unused\": [");
+  write_text(path("unknown-field.json"), unknown_field);
+  Json empty = Json::parse(fixture);
+  empty["tiles"] = Json::array();
+  write_text(path("no-tiles.json"), empty.dump());
+  write_text(path("existing.qel"), "old contents");
+
+  struct Case {
+    const char* input;
+    const char* message;
+  };
+  const std::vector<Case> cases{
+      {"syntax.json",
+       "parse error at line 3, column 1: syntax error while parsing object key - unexpected '}'; "
+       "expected string literal"},
+      {"unknown-field.json", R"(unknown field "unused")"},
+      {"no-tiles.json", "application has no tiles"},
+      {"absent.json", "cannot open: No such file or directory"},
+  };
+  const std::vector<std::string> before = entries();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    const Outcome run = qelpkg({"pack", c.input, "-o", "existing.qel"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string("qelpkg: ") + c.input + ": " + c.message + "\n");
+    EXPECT_EQ(read_text(path("existing.qel")), "old contents");
+    EXPECT_EQ(entries(), before);
+  }
+
+  const Outcome no_directory =
+      qelpkg({"pack", (FIXTURES / "full_package.json").string(), "-o", "absent/app.qel"});
+  EXPECT_EQ(no_directory.status, 1);
+  EXPECT_EQ(no_directory.err, "qelpkg: absent/app.qel: cannot create: No such file or directory\n");
+
+  const Outcome full_disk = qelpkg({"dump", "app.qel"}, "/dev/full");
+  EXPECT_EQ(full_disk.status, 1);
+  EXPECT_EQ(full_disk.err, "qelpkg: stdout: cannot write: No space left on device\n");
+  EXPECT_EQ(entries(), before);
+}
+
+}  // namespace

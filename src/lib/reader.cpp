@@ -5,6 +5,7 @@
 #include "lib/fail.hpp"
 #include "lib/log.hpp"
 #include "lib/message.hpp"
+#include "lib/read_into.hpp"
 
 namespace qel_package {
 namespace {
@@ -13,20 +14,10 @@ namespace wire = application_capnp;
 
 using detail::decode_text;
 using detail::invalid;
+using detail::read_into;
 
 template <class T>
 using ListReader = typename capnp::List<T>::Reader;
-
-// Converts each element of list with convert, stopping at the first error.
-template <class Record, class List, class Convert>
-Result<std::vector<Record>> read_each(List list, Convert convert) {
-  std::vector<Record> result;
-  result.reserve(list.size());
-  for (const auto element : list) {
-    QEL_APPEND(result, convert(element));
-  }
-  return result;
-}
 
 std::vector<std::uint32_t> read_u32s(ListReader<std::uint32_t> values) {
   std::vector<std::uint32_t> result;
@@ -93,10 +84,6 @@ Result<Binding> read_binding(wire::Binding::Reader binding) {
   return result;
 }
 
-Result<std::vector<Binding>> read_bindings(ListReader<wire::Binding> bindings) {
-  return read_each<Binding>(bindings, read_binding);
-}
-
 std::vector<HostSlice> read_host_slices(ListReader<wire::HostSlice> slices) {
   std::vector<HostSlice> result;
   result.reserve(slices.size());
@@ -135,7 +122,7 @@ Result<HostExchange> read_host_exchange(wire::HostExchange::Reader exchange) {
     result.pages.push_back(HostPage{.index = page.getIndex(), .size = page.getSize()});
   }
   result.attach_order = read_u32s(exchange.getAttachOrder());
-  QEL_ASSIGN(result.calls, read_each<HostCall>(exchange.getCalls(), read_host_call));
+  QEL_TRY(read_into<read_host_call>(result.calls, exchange.getCalls()));
   return result;
 }
 
@@ -153,8 +140,7 @@ Result<std::vector<TileProfilePlan>> read_profile_tiles(ListReader<wire::TilePro
   for (const auto plan : plans) {
     TileProfilePlan& converted = result.emplace_back();
     converted.physical_tile = plan.getPhysicalTile();
-    QEL_ASSIGN(converted.steps,
-               read_each<profile::ProfileStep>(plan.getSteps(), profile::ProfileStep::read));
+    QEL_TRY(read_into<profile::ProfileStep::read>(converted.steps, plan.getSteps()));
   }
   return result;
 }
@@ -182,12 +168,11 @@ Result<Application> read_application(wire::Application::Reader root) {
   Application application;
   QEL_ASSIGN(application.compiler_version, decode_text(root.getCompilerVersion()));
   application.tiles = read_tiles(root.getTiles());
-  QEL_ASSIGN(application.inputs, read_bindings(root.getInputs()));
-  QEL_ASSIGN(application.outputs, read_bindings(root.getOutputs()));
-  QEL_ASSIGN(application.weights, read_bindings(root.getWeights()));
+  QEL_TRY(read_into<read_binding>(application.inputs, root.getInputs()));
+  QEL_TRY(read_into<read_binding>(application.outputs, root.getOutputs()));
+  QEL_TRY(read_into<read_binding>(application.weights, root.getWeights()));
   QEL_ASSIGN(application.host_exchange, read_host_exchange(root.getHostExchange()));
-  QEL_ASSIGN(application.entry_points,
-             read_each<EntryPoint>(root.getEntryPoints(), read_entry_point));
+  QEL_TRY(read_into<read_entry_point>(application.entry_points, root.getEntryPoints()));
   const auto writes = root.getDeviceConfigWrites();
   application.device_config_writes.reserve(writes.size());
   for (const auto write : writes) {
@@ -195,10 +180,8 @@ Result<Application> read_application(wire::Application::Reader root) {
         DeviceConfigWrite{.offset = write.getOffset(), .value = write.getValue()});
   }
   QEL_ASSIGN(application.profile_tiles, read_profile_tiles(root.getProfileTiles()));
-  QEL_ASSIGN(application.debug_symbols,
-             read_each<DebugSymbol>(root.getDebugSymbols(), read_debug_symbol));
-  QEL_ASSIGN(application.debug_regions,
-             read_each<DebugRegion>(root.getDebugRegions(), read_debug_region));
+  QEL_TRY(read_into<read_debug_symbol>(application.debug_symbols, root.getDebugSymbols()));
+  QEL_TRY(read_into<read_debug_region>(application.debug_regions, root.getDebugRegions()));
   return application;
 }
 

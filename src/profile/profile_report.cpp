@@ -9,6 +9,7 @@
 
 #include "lib/fail.hpp"
 #include "lib/message.hpp"
+#include "lib/read_into.hpp"
 
 namespace qel_package::profile {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 namespace wire = profile_capnp;
 
 using detail::element_count;
+using detail::read_into;
 
 // The version this writer stores. Readers take every version from the oldest up to it
 // alike; 0 is what a missing root reads as.
@@ -32,11 +34,7 @@ Result<CycleSample> read_sample(wire::CycleSample::Reader sample) {
 
 Result<TileProfile> read_tile(wire::TileProfile::Reader tile) {
   TileProfile result;
-  const auto samples = tile.getSamples();
-  result.samples.reserve(samples.size());
-  for (const auto sample : samples) {
-    QEL_APPEND(result.samples, read_sample(sample));
-  }
+  QEL_TRY(read_into<read_sample>(result.samples, tile.getSamples()));
   result.physical_tile = tile.getPhysicalTile();
   return result;
 }
@@ -48,11 +46,7 @@ Result<ProfileReport> read_report(wire::Profile::Reader root) {
     return detail::invalid("unsupported profile schema version {}", version);
   }
   ProfileReport report;
-  const auto tiles = root.getTiles();
-  report.tiles.reserve(tiles.size());
-  for (const auto tile : tiles) {
-    QEL_APPEND(report.tiles, read_tile(tile));
-  }
+  QEL_TRY(read_into<read_tile>(report.tiles, root.getTiles()));
   report.clock_hz = root.getClockHz();
   return report;
 }

@@ -2,6 +2,7 @@
 
 #include "lib/fail.hpp"
 #include "lib/message.hpp"
+#include "lib/read_into.hpp"
 
 namespace qel_package::profile {
 namespace {
@@ -10,20 +11,14 @@ namespace wire = profile_capnp;
 
 using detail::decode_text;
 using detail::element_count;
+using detail::read_into;
 using detail::text_of;
 
 // Generated enum getters return the stored number unchecked.
-Result<StepKind> read_step_kind(wire::StepKind kind) {
+template <class Kind, class WireKind>
+Result<Kind> read_kind(WireKind kind, std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
   const auto number = static_cast<std::uint16_t>(kind);
-  if (const auto value = step_kind_from_number(number)) {
-    return *value;
-  }
-  return tl::unexpected<PackageError>(PackageError::SchemaEnum{number});
-}
-
-Result<ExchangeActivityKind> read_activity_kind(wire::ExchangeActivityKind kind) {
-  const auto number = static_cast<std::uint16_t>(kind);
-  if (const auto value = exchange_activity_kind_from_number(number)) {
+  if (const auto value = from_number(number)) {
     return *value;
   }
   return tl::unexpected<PackageError>(PackageError::SchemaEnum{number});
@@ -40,7 +35,7 @@ Result<ProfileExchangeActivity> read_activity(wire::ExchangeActivity::Reader act
   ProfileExchangeActivity result;
   result.fanout = activity.getFanout();
   result.paired = activity.getPaired();
-  QEL_ASSIGN(result.kind, read_activity_kind(activity.getKind()));
+  QEL_ASSIGN(result.kind, read_kind(activity.getKind(), exchange_activity_kind_from_number));
   result.start_cycle = activity.getStartCycle();
   result.end_cycle = activity.getEndCycle();
   return result;
@@ -52,18 +47,10 @@ Result<ProfileStep> read_step(wire::ProfileStep::Reader step) {
   result.phase = step.getPhase();
   result.epoch = step.getEpoch();
   QEL_ASSIGN(result.operation, decode_text(step.getOperation()));
-  QEL_ASSIGN(result.kind, read_step_kind(step.getKind()));
+  QEL_ASSIGN(result.kind, read_kind(step.getKind(), step_kind_from_number));
   QEL_ASSIGN(result.kernel, decode_text(step.getKernel()));
-  const auto entries = step.getMetadata();
-  result.metadata.reserve(entries.size());
-  for (const auto entry : entries) {
-    QEL_APPEND(result.metadata, read_metadata(entry));
-  }
-  const auto activities = step.getExchangeActivities();
-  result.exchange_activities.reserve(activities.size());
-  for (const auto activity : activities) {
-    QEL_APPEND(result.exchange_activities, read_activity(activity));
-  }
+  QEL_TRY(read_into<read_metadata>(result.metadata, step.getMetadata()));
+  QEL_TRY(read_into<read_activity>(result.exchange_activities, step.getExchangeActivities()));
   result.exchange_event_cycles = step.getExchangeEventCycles();
   return result;
 }

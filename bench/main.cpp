@@ -74,85 +74,61 @@ void copy_bytes(benchmark::State& state, const std::vector<std::uint8_t>& bytes,
   count(state, bytes.size(), items);
 }
 
+// Runs operation once per iteration, keeping its result alive to the optimiser; a failure
+// stops the benchmark with the error.
+template <class Operation>
+void measure(benchmark::State& state, std::uint64_t bytes, std::uint64_t items,
+             Operation operation) {
+  for (auto _ : state) {
+    auto result = operation();
+    if (!succeeded(state, result)) {
+      break;
+    }
+    benchmark::DoNotOptimize(result);
+  }
+  count(state, bytes, items);
+}
+
 void bench_memcpy(benchmark::State& state, const Workload& w) {
   copy_bytes(state, w.package, w.package_records);
 }
 
 void bench_raw_capnp(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
-    const auto sum = raw_package_pass(w.package);
-    if (!succeeded(state, sum)) {
-      break;
-    }
-    benchmark::DoNotOptimize(*sum);
-  }
-  count(state, w.package.size(), w.package_records);
+  measure(state, w.package.size(), w.package_records, [&] { return raw_package_pass(w.package); });
 }
 
 // Into a new buffer each time, as a caller writing one package would.
 void bench_write(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
+  measure(state, w.package.size(), w.package_records, [&] {
     std::vector<std::uint8_t> sink;
-    if (!succeeded(state, w.application.write(sink))) {
-      break;
-    }
+    auto written = w.application.write(sink);
     benchmark::DoNotOptimize(sink.data());
-  }
-  count(state, w.package.size(), w.package_records);
+    return written;
+  });
 }
 
 void bench_read(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
-    const auto application = Application::read(w.package);
-    if (!succeeded(state, application)) {
-      break;
-    }
-    benchmark::DoNotOptimize(application->tiles.data());
-  }
-  count(state, w.package.size(), w.package_records);
+  measure(state, w.package.size(), w.package_records, [&] { return Application::read(w.package); });
 }
 
 void bench_validate(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
-    if (!succeeded(state, w.application.validate())) {
-      break;
-    }
-  }
-  count(state, w.package.size(), w.package_records);
+  measure(state, w.package.size(), w.package_records, [&] { return w.application.validate(); });
 }
 
 void bench_tile_image(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
-    const auto image = w.application.tile_image(w.largest_tile);
-    if (!succeeded(state, image)) {
-      break;
-    }
-    benchmark::DoNotOptimize(image->data());
-  }
-  count(state, w.largest_image_bytes, w.largest_tile_segments);
+  measure(state, w.largest_image_bytes, w.largest_tile_segments,
+          [&] { return w.application.tile_image(w.largest_tile); });
 }
 
 // Bytes are the runtime output that the lookup measures its way through.
 void bench_output_binding(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
-    const auto found = w.application.output_binding(w.last_output);
-    if (!succeeded(state, found)) {
-      break;
-    }
-    benchmark::DoNotOptimize(found->base);
-  }
-  count(state, w.outputs_end, w.output_count);
+  measure(state, w.outputs_end, w.output_count,
+          [&] { return w.application.output_binding(w.last_output); });
 }
 
 void bench_profile_report(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
-    const auto report = w.application.profile_report(w.runtime_output, CLOCK_HZ);
-    if (!succeeded(state, report)) {
-      break;
-    }
-    benchmark::DoNotOptimize(report->tiles.data());
-  }
-  count(state, w.counter_bytes, w.report_records);
+  measure(state, w.counter_bytes, w.report_records,
+          [&] { return w.application.profile_report(w.runtime_output, CLOCK_HZ); });
 }
 
 void bench_report_memcpy(benchmark::State& state, const Workload& w) {
@@ -160,36 +136,22 @@ void bench_report_memcpy(benchmark::State& state, const Workload& w) {
 }
 
 void bench_report_raw_capnp(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
-    const auto sum = raw_report_pass(w.report_bytes);
-    if (!succeeded(state, sum)) {
-      break;
-    }
-    benchmark::DoNotOptimize(*sum);
-  }
-  count(state, w.report_bytes.size(), w.report_records);
+  measure(state, w.report_bytes.size(), w.report_records,
+          [&] { return raw_report_pass(w.report_bytes); });
 }
 
 void bench_report_write(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
+  measure(state, w.report_bytes.size(), w.report_records, [&] {
     std::vector<std::uint8_t> output;
-    if (!succeeded(state, w.report.write(output))) {
-      break;
-    }
+    auto written = w.report.write(output);
     benchmark::DoNotOptimize(output.data());
-  }
-  count(state, w.report_bytes.size(), w.report_records);
+    return written;
+  });
 }
 
 void bench_report_read(benchmark::State& state, const Workload& w) {
-  for (auto _ : state) {
-    const auto report = profile::ProfileReport::read(w.report_bytes);
-    if (!succeeded(state, report)) {
-      break;
-    }
-    benchmark::DoNotOptimize(report->tiles.data());
-  }
-  count(state, w.report_bytes.size(), w.report_records);
+  measure(state, w.report_bytes.size(), w.report_records,
+          [&] { return profile::ProfileReport::read(w.report_bytes); });
 }
 
 using Bench = void (*)(benchmark::State&, const Workload&);

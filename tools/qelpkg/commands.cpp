@@ -31,28 +31,18 @@ using qel_package::profile::ProfileReport;
     }                                                          \
   } while (false)
 
-Outcome<Application> read_package(const std::string& path) {
+// Reads a package or a report file; Record is Application or ProfileReport.
+template <class Record>
+Outcome<Record> read_record(const std::string& path) {
   auto bytes = read_file(path);
   if (!bytes) {
     return tl::unexpected(std::move(bytes).error());
   }
-  auto application = Application::read(*bytes);
-  if (!application) {
-    return failure(path, application.error());
+  auto record = Record::read(*bytes);
+  if (!record) {
+    return failure(path, record.error());
   }
-  return *std::move(application);
-}
-
-Outcome<ProfileReport> read_report(const std::string& path) {
-  auto bytes = read_file(path);
-  if (!bytes) {
-    return tl::unexpected(std::move(bytes).error());
-  }
-  auto report = ProfileReport::read(*bytes);
-  if (!report) {
-    return failure(path, report.error());
-  }
-  return *std::move(report);
+  return *std::move(record);
 }
 
 Outcome<void> print_json(const Json& json) { return write_stdout(json.dump(2) + '\n'); }
@@ -62,7 +52,7 @@ Outcome<void> print_json(const Json& json) { return write_stdout(json.dump(2) + 
 Outcome<bool> validate(const std::vector<std::string>& packages) {
   bool all_valid = true;
   for (const std::string& path : packages) {
-    const auto application = read_package(path);
+    const auto application = read_record<Application>(path);
     all_valid = all_valid && application.has_value();
     QELPKG_TRY(write_stdout(
         fmt::format("{}: {}\n", path, application ? "ok" : application.error().message)));
@@ -71,7 +61,7 @@ Outcome<bool> validate(const std::vector<std::string>& packages) {
 }
 
 Outcome<void> info(const std::string& package, bool json) {
-  const auto application = read_package(package);
+  const auto application = read_record<Application>(package);
   QELPKG_TRY(application);
   if (json) {
     auto info = package_info_json(*application);
@@ -88,7 +78,7 @@ Outcome<void> info(const std::string& package, bool json) {
 }
 
 Outcome<void> dump(const std::string& package) {
-  const auto application = read_package(package);
+  const auto application = read_record<Application>(package);
   QELPKG_TRY(application);
   return print_json(to_json(*application));
 }
@@ -112,7 +102,7 @@ Outcome<void> pack(const std::string& json_file, const std::string& package) {
 }
 
 Outcome<void> image(const std::string& package, std::uint32_t tile, const std::string& output) {
-  const auto application = read_package(package);
+  const auto application = read_record<Application>(package);
   QELPKG_TRY(application);
   const auto image = application->tile_image(tile);
   if (!image) {
@@ -129,7 +119,7 @@ Outcome<void> image(const std::string& package, std::uint32_t tile, const std::s
 
 Outcome<void> profile_build(const std::string& package, const std::string& run_output,
                             std::uint64_t clock_hz, const std::string& report) {
-  const auto application = read_package(package);
+  const auto application = read_record<Application>(package);
   QELPKG_TRY(application);
   const auto output = read_file(run_output);
   QELPKG_TRY(output);
@@ -145,7 +135,7 @@ Outcome<void> profile_build(const std::string& package, const std::string& run_o
 }
 
 Outcome<void> profile_show(const std::string& report, bool json) {
-  const auto read = read_report(report);
+  const auto read = read_record<ProfileReport>(report);
   QELPKG_TRY(read);
   if (json) {
     return print_json(profile_summary_json(*read));
@@ -154,7 +144,7 @@ Outcome<void> profile_show(const std::string& report, bool json) {
 }
 
 Outcome<void> profile_trace(const std::string& report, const std::string& trace) {
-  const auto read = read_report(report);
+  const auto read = read_record<ProfileReport>(report);
   QELPKG_TRY(read);
   const auto text = chrome_trace(*read);
   if (!text) {

@@ -14,7 +14,6 @@
 
 namespace {
 
-using qel_package::Application;
 using qel_package::profile::ProfileReport;
 
 void save(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
@@ -26,19 +25,12 @@ void save(const std::filesystem::path& path, const std::vector<std::uint8_t>& by
   }
 }
 
-std::vector<std::uint8_t> package(const Application& application) {
+// What record's write produces: a package or a report.
+template <class Record>
+std::vector<std::uint8_t> written(const Record& record) {
   std::vector<std::uint8_t> bytes;
-  if (const auto written = application.write(bytes); !written) {
-    std::cerr << written.error() << '\n';
-    std::exit(1);
-  }
-  return bytes;
-}
-
-std::vector<std::uint8_t> report(const ProfileReport& profile) {
-  std::vector<std::uint8_t> bytes;
-  if (const auto written = profile.write(bytes); !written) {
-    std::cerr << written.error() << '\n';
+  if (const auto done = record.write(bytes); !done) {
+    std::cerr << done.error() << '\n';
     std::exit(1);
   }
   return bytes;
@@ -70,10 +62,10 @@ int main(int argc, char** argv) {
   const std::filesystem::path directory = argv[1];
   std::filesystem::create_directories(directory / "package");
   std::filesystem::create_directories(directory / "report");
-  save(directory / "package" / "sample", package(qel_package::tests::sample()));
-  save(directory / "package" / "full", package(qel_package::tests::full_package()));
+  save(directory / "package" / "sample", written(qel_package::tests::sample()));
+  save(directory / "package" / "full", written(qel_package::tests::full_package()));
   save(directory / "package" / "legacy", qel_package::tests::legacy_package());
-  save(directory / "report" / "full", report(full_package_report()));
-  save(directory / "report" / "empty", report(ProfileReport{}));
+  save(directory / "report" / "full", written(full_package_report()));
+  save(directory / "report" / "empty", written(ProfileReport{}));
   return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "fixtures.hpp"
 #include "input_checks.hpp"
+#include "written.hpp"
 
 namespace qel_package {
 namespace {
@@ -23,18 +24,7 @@ using profile::CycleSample;
 using profile::ProfileReport;
 using profile::ProfileStep;
 using profile::StepKind;
-
-Bytes written(const Application& application) {
-  Bytes bytes;
-  EXPECT_TRUE(application.write(bytes));
-  return bytes;
-}
-
-Bytes written(const ProfileReport& report) {
-  Bytes bytes;
-  EXPECT_TRUE(report.write(bytes));
-  return bytes;
-}
+using testing::written;
 
 std::vector<Bytes> package_seeds() {
   // More than one segment of many small records, so that damage lands on structure.
@@ -186,22 +176,20 @@ void mutate_all(const std::vector<Bytes>& seeds, const std::vector<Bytes>& other
   }
 }
 
+// Splices take their second message from either kind, the seeds' own kind first.
+std::vector<Bytes> followed_by(std::vector<Bytes> seeds, const std::vector<Bytes>& more) {
+  seeds.insert(seeds.end(), more.begin(), more.end());
+  return seeds;
+}
+
 TEST(Mutation, DamagedPackagesFailCleanlyOrRoundTrip) {
   const std::vector<Bytes> seeds = package_seeds();
-  std::vector<Bytes> others = seeds;
-  for (const Bytes& report : report_seeds()) {
-    others.push_back(report);
-  }
-  mutate_all(seeds, others, fuzzing::check_package_input);
+  mutate_all(seeds, followed_by(seeds, report_seeds()), fuzzing::check_package_input);
 }
 
 TEST(Mutation, DamagedReportsFailCleanlyOrRoundTrip) {
   const std::vector<Bytes> seeds = report_seeds();
-  std::vector<Bytes> others = seeds;
-  for (const Bytes& package : package_seeds()) {
-    others.push_back(package);
-  }
-  mutate_all(seeds, others, fuzzing::check_report_input);
+  mutate_all(seeds, followed_by(seeds, package_seeds()), fuzzing::check_report_input);
 }
 
 TEST(Mutation, EveryWordTruncationOfASmallPackage) {

@@ -17,6 +17,7 @@
 
 #include "fixtures.hpp"
 #include "matchers.hpp"
+#include "written.hpp"
 
 namespace qel_package {
 namespace {
@@ -27,12 +28,7 @@ using testing::FailedAs;
 using testing::FailedWith;
 using testing::FailedWithMessage;
 using testing::Succeeded;
-
-std::vector<std::uint8_t> written(const Application& application) {
-  std::vector<std::uint8_t> bytes;
-  EXPECT_THAT(application.write(bytes), Succeeded());
-  return bytes;
-}
+using testing::written;
 
 std::vector<std::uint8_t> flat_bytes(capnp::MessageBuilder& message) {
   const auto words = capnp::messageToFlatArray(message);

@@ -14,6 +14,7 @@
 #include <qel_package/profile.hpp>
 
 #include "matchers.hpp"
+#include "written.hpp"
 
 namespace qel_package::profile {
 namespace {
@@ -24,6 +25,7 @@ using testing::FailedAs;
 using testing::FailedWith;
 using testing::FailedWithMessage;
 using testing::Succeeded;
+using testing::written;
 
 ProfileStep exchange_step() {
   return ProfileStep{
@@ -59,12 +61,6 @@ ProfileReport wrapped_report() {
   };
 }
 
-std::vector<std::uint8_t> encode(const ProfileReport& report) {
-  std::vector<std::uint8_t> encoded;
-  EXPECT_THAT(report.write(encoded), Succeeded());
-  return encoded;
-}
-
 std::vector<std::uint8_t> bytes_of(kj::ArrayPtr<const capnp::word> words) {
   const auto bytes = words.asBytes();
   return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
@@ -83,7 +79,7 @@ std::vector<std::uint8_t> framed(std::initializer_list<std::uint64_t> words) {
 
 // The written report with its stored version replaced.
 std::vector<std::uint8_t> with_version(const ProfileReport& report, std::uint32_t version) {
-  const std::vector<std::uint8_t> encoded = encode(report);
+  const std::vector<std::uint8_t> encoded = written(report);
   auto words = kj::heapArray<capnp::word>(encoded.size() / sizeof(capnp::word));
   std::memcpy(words.asBytes().begin(), encoded.data(), encoded.size());
   capnp::FlatArrayMessageReader reader(words);
@@ -130,7 +126,7 @@ TEST(ProfileReportCodec, RoundTrips) {
 TEST(ProfileReportCodec, AppendsAfterTheBytesAlreadyInTheBuffer) {
   const ProfileReport first = wrapped_report();
   const ProfileReport second{.clock_hz = 2, .tiles = {{.physical_tile = 9, .samples = {}}}};
-  std::vector<std::uint8_t> buffer = encode(first);
+  std::vector<std::uint8_t> buffer = written(first);
   const std::vector<std::uint8_t> first_bytes = buffer;
   ASSERT_THAT(second.write(buffer), Succeeded());
 
@@ -145,7 +141,7 @@ TEST(ProfileReportCodec, AppendsAfterTheBytesAlreadyInTheBuffer) {
 }
 
 TEST(ProfileReportCodec, IgnoresBytesAfterTheMessage) {
-  std::vector<std::uint8_t> encoded = encode(wrapped_report());
+  std::vector<std::uint8_t> encoded = written(wrapped_report());
   encoded.insert(encoded.end(), 13, 0xFF);
   const auto read = ProfileReport::read(encoded);
   ASSERT_THAT(read, Succeeded());
@@ -183,7 +179,7 @@ TEST(ProfileReportCodec, RefusesOtherVersionsBeforeReadingAnythingElse) {
 }
 
 TEST(ProfileReportCodec, BrokenFramingFailsAsCapnp) {
-  std::vector<std::uint8_t> truncated = encode(wrapped_report());
+  std::vector<std::uint8_t> truncated = written(wrapped_report());
   truncated.resize(truncated.size() - 8);
   struct Case {
     const char* name;

@@ -12,6 +12,7 @@
 
 #include "fixtures.hpp"
 #include "input_checks.hpp"
+#include "lib/little_endian.hpp"
 #include "written.hpp"
 
 namespace qel_package {
@@ -122,8 +123,7 @@ class Mutator {
   std::size_t position(const Bytes& bytes) { return draw(0, bytes.size() - 1); }
 
   static std::size_t segment_table_words(const Bytes& bytes) {
-    const std::uint32_t count = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24;
-    return (std::size_t{count} + 1) / 2 + 1;
+    return (std::size_t{detail::read_le32(bytes, 0)} + 1) / 2 + 1;
   }
   static void put32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) {

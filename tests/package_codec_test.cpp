@@ -16,6 +16,7 @@
 #include <qel_package/constants.hpp>
 
 #include "fixtures.hpp"
+#include "lib/little_endian.hpp"
 #include "matchers.hpp"
 #include "written.hpp"
 
@@ -50,7 +51,7 @@ std::vector<std::uint8_t> patched(const Application& application,
 }
 
 std::uint32_t segment_count(const std::vector<std::uint8_t>& bytes) {
-  return static_cast<std::uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24) + 1;
+  return detail::read_le32(bytes, 0) + 1;
 }
 
 TEST(PackageCodec, WriteThenReadGivesAnEqualApplication) {

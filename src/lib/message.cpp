@@ -7,6 +7,7 @@
 #include <kj/io.h>
 
 #include "lib/checked.hpp"
+#include "lib/little_endian.hpp"
 
 namespace qel_package::detail {
 namespace {
@@ -14,13 +15,6 @@ namespace {
 kj::Exception framing_error(std::string description) {
   return kj::Exception(kj::Exception::Type::FAILED, __FILE__, __LINE__,
                        kj::heapString(description.data(), description.size()));
-}
-
-std::uint32_t read_le32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  return static_cast<std::uint32_t>(bytes[offset]) |
-         static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
-         static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
 }
 
 // Appends what is written to a vector that has already reserved room for it, so that the

@@ -9,6 +9,7 @@
 
 #include "lib/checked.hpp"
 #include "lib/fail.hpp"
+#include "lib/little_endian.hpp"
 
 namespace qel_package {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 using detail::checked_add;
 using detail::checked_mul;
 using detail::invalid;
+using detail::read_le32;
 using profile::CycleSample;
 using profile::TileProfile;
 
@@ -74,10 +76,7 @@ std::vector<std::uint32_t> decode_counters(std::span<const std::uint8_t> bytes) 
   std::vector<std::uint32_t> cycles;
   cycles.reserve(bytes.size() / COUNTER_BYTES);
   for (std::size_t offset = 0; offset + COUNTER_BYTES <= bytes.size(); offset += COUNTER_BYTES) {
-    cycles.push_back(static_cast<std::uint32_t>(bytes[offset]) |
-                     static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-                     static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
-                     static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+    cycles.push_back(read_le32(bytes, offset));
   }
   return cycles;
 }

@@ -53,6 +53,9 @@ class PackageError {
   // A broken package rule.
   struct Invalid {
     std::string message;
+    // Where the rule broke, as a path in the records' field names
+    // ("tiles[3].segments[1]"); empty where no single element is at fault.
+    std::string location{};
   };
 
   using Variant = std::variant<Capnp, Io, Utf8, SchemaEnum, Invalid>;

@@ -21,6 +21,14 @@ tl::unexpected<PackageError> invalid(fmt::format_string<Args...> format, Args&&.
   return invalid(fmt::format(format, std::forward<Args>(args)...));
 }
 
+// An Invalid error that names where the broken rule sits.
+template <class... Args>
+tl::unexpected<PackageError> invalid_at(std::string location, fmt::format_string<Args...> format,
+                                        Args&&... args) {
+  return tl::unexpected<PackageError>(PackageError::Invalid{
+      fmt::format(format, std::forward<Args>(args)...), std::move(location)});
+}
+
 inline tl::unexpected<PackageError> capnp_failure(kj::Exception exception) {
   return tl::unexpected<PackageError>(PackageError::Capnp{std::move(exception)});
 }

@@ -25,11 +25,12 @@ namespace qel_package::detail {
 // Every writer starts its message with a first segment of this many words.
 inline constexpr unsigned FIRST_SEGMENT_WORDS = 1024;
 
-// SECURITY: the traversal limit of a read, per word of the message. Readers visit each
-// object about once; the limit stops aliased or amplified pointers (a list of zero-sized
-// structs claims a word per element without holding it) from making a small message
-// unbounded work.
-inline constexpr std::uint64_t TRAVERSAL_WORDS_PER_MESSAGE_WORD = 8;
+// SECURITY: the traversal limit of a read, per word of the message. Checking a message
+// visits each object once, so what a writer produced never needs more. Pointers that alias
+// one object cannot be followed again and again, and a list of zero-sized structs, which
+// Cap'n Proto charges a word per element, cannot claim more elements than the message has
+// words: so the records read from a message stay within a fixed multiple of its size.
+inline constexpr std::uint64_t TRAVERSAL_WORDS_PER_MESSAGE_WORD = 1;
 
 // SECURITY: at most this many segments are accepted in a segment table.
 inline constexpr std::uint64_t MAX_SEGMENTS = 512;

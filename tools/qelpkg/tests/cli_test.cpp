@@ -173,7 +173,7 @@ TEST_F(Cli, TruncatedPackage) {
     const Outcome run = qelpkg({command, "truncated.qel"});
     EXPECT_EQ(run.status, 1);
     const std::string message =
-        "message claims " + std::to_string(words) + " words of segments but only " +
+        "not a well-formed message: message claims " + std::to_string(words) + " words of segments but only " +
         std::to_string((bytes.size() - 8) / 8) + " follow its segment table";
     if (command == std::string("validate")) {
       EXPECT_EQ(run.out, "truncated.qel: " + message + "\n");
@@ -377,8 +377,7 @@ TEST_F(Cli, FailuresLeaveNoOutput) {
   };
   const std::vector<Case> cases{
       {"syntax.json",
-       "parse error at line 3, column 1: syntax error while parsing object key - unexpected '}'; "
-       "expected string literal"},
+       "syntax error at line 3, column 1: unexpected '}'; expected a field name in double quotes"},
       {"unknown-field.json", R"(unknown field "unused")"},
       {"no-tiles.json", "application has no tiles"},
       {"absent.json", "cannot open: No such file or directory"},

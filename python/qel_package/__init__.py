@@ -7,19 +7,20 @@ subclasses.
 from ._errors import (CapnpError, InvalidPackageError, IoError, PackageError, SchemaEnumError,
                       Utf8Error)
 from ._native import SCHEMA_VERSION, TARGET, TILE_MEMORY_BASE, TILE_MEMORY_END, TILE_MEMORY_SIZE
-from ._records import (Application, Binding, CycleSample, DebugRegion, DebugSymbol,
+from ._records import (Application, Binding, CycleSample, CycleTotal, DebugRegion, DebugSymbol,
                        DeviceConfigWrite, EntryPoint, ExchangeActivityKind, HostCall,
-                       HostExchange, HostPage, HostSlice, ProfileExchangeActivity,
-                       ProfileMetadata, ProfileReport, ProfileStep, RegionSlice, Segment,
-                       StepKind, TileImage, TileProfile, TileProfilePlan,
-                       validate_host_batch_ends)
+                       HostExchange, HostPage, HostSlice, KindTotal, NamedTotal,
+                       ProfileExchangeActivity, ProfileMetadata, ProfileReport, ProfileStep,
+                       ProfileSummary, RegionSlice, Segment, StepKind, TileImage, TileProfile,
+                       TileProfilePlan, TileSummary, validate_host_batch_ends)
 
 __all__ = [
-    "Application", "Binding", "CapnpError", "CycleSample", "DebugRegion", "DebugSymbol",
-    "DeviceConfigWrite", "EntryPoint", "ExchangeActivityKind", "HostCall", "HostExchange",
-    "HostPage", "HostSlice", "InvalidPackageError", "IoError", "PackageError",
-    "ProfileExchangeActivity", "ProfileMetadata", "ProfileReport", "ProfileStep", "RegionSlice",
-    "SCHEMA_VERSION", "SchemaEnumError", "Segment", "StepKind", "TARGET", "TILE_MEMORY_BASE",
-    "TILE_MEMORY_END", "TILE_MEMORY_SIZE", "TileImage", "TileProfile", "TileProfilePlan",
-    "Utf8Error", "validate_host_batch_ends",
+    "Application", "Binding", "CapnpError", "CycleSample", "CycleTotal", "DebugRegion",
+    "DebugSymbol", "DeviceConfigWrite", "EntryPoint", "ExchangeActivityKind", "HostCall",
+    "HostExchange", "HostPage", "HostSlice", "InvalidPackageError", "IoError", "KindTotal",
+    "NamedTotal", "PackageError", "ProfileExchangeActivity", "ProfileMetadata", "ProfileReport",
+    "ProfileStep", "ProfileSummary", "RegionSlice", "SCHEMA_VERSION", "SchemaEnumError",
+    "Segment", "StepKind", "TARGET", "TILE_MEMORY_BASE", "TILE_MEMORY_END", "TILE_MEMORY_SIZE",
+    "TileImage", "TileProfile", "TileProfilePlan", "TileSummary", "Utf8Error",
+    "validate_host_batch_ends",
 ]

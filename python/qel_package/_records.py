@@ -203,6 +203,55 @@ class TileProfile:
 
 
 @_record
+class CycleTotal:
+    """A number of samples and their cycles (each modulo 2^32, as the counter wraps)."""
+
+    samples: int = 0
+    cycles: int = 0
+
+
+@_record
+class KindTotal:
+    """The total of the samples of one step kind."""
+
+    kind: StepKind = StepKind.Exchange
+    total: CycleTotal = field(default_factory=CycleTotal)
+
+
+@_record
+class NamedTotal:
+    """The total of the samples that share a kernel or an operation name."""
+
+    name: str = ""
+    total: CycleTotal = field(default_factory=CycleTotal)
+
+
+@_record
+class TileSummary:
+    """One tile's totals. ``first_start`` and ``last_end`` lie on the tile's unwrapped
+    timeline: the first sample's start and the latest end of any sample (0 without samples)."""
+
+    physical_tile: int = 0
+    busy: CycleTotal = field(default_factory=CycleTotal)
+    first_start: int = 0
+    last_end: int = 0
+    kinds: List[KindTotal] = field(default_factory=list)
+
+
+@_record
+class ProfileSummary:
+    """The totals of a report: by kind (in kind order), by kernel and by operation (most
+    cycles first, ties by name), and per tile (in report order)."""
+
+    clock_hz: int = 0
+    total: CycleTotal = field(default_factory=CycleTotal)
+    kinds: List[KindTotal] = field(default_factory=list)
+    kernels: List[NamedTotal] = field(default_factory=list)
+    operations: List[NamedTotal] = field(default_factory=list)
+    tiles: List[TileSummary] = field(default_factory=list)
+
+
+@_record
 class ProfileReport:
     """A cycle profile report."""
 
@@ -226,6 +275,18 @@ class ProfileReport:
         the clock is 0 Hz).
         """
         return _native.report_samples(self)
+
+    def summary(self) -> ProfileSummary:
+        """The report's cycle totals, as ``qelpkg profile show`` prints them."""
+        return _native.report_summary(self)
+
+    def chrome_trace(self, align: bool = False) -> str:
+        """The report as a JSON document in the Chrome trace event format, one track per tile.
+
+        ``align`` starts every tile's track at time 0. Raises InvalidPackageError for a clock
+        of 0 Hz, which gives no time scale.
+        """
+        return _native.report_chrome_trace(self, align)
 
 
 @_record

@@ -2,6 +2,7 @@
 // library, and turns its errors into exceptions. The public names live in the Python half.
 #include <cstdint>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -125,6 +126,26 @@ py::bytes write_report(py::handle object) {
   return to_bytes(sink);
 }
 
+std::string report_chrome_trace(py::handle object, bool align) {
+  const auto report = from_python<profile::ProfileReport>(object);
+  std::ostringstream trace;
+  Result<void> written = [&] {
+    py::gil_scoped_release release;
+    return profile::write_chrome_trace(report, trace, {.align = align});
+  }();
+  value_or_throw(std::move(written));
+  return std::move(trace).str();
+}
+
+py::object report_summary(py::handle object) {
+  const auto report = from_python<profile::ProfileReport>(object);
+  profile::ProfileSummary summary = [&] {
+    py::gil_scoped_release release;
+    return profile::summarize(report);
+  }();
+  return to_python(summary);
+}
+
 template <class Enum>
 py::list enum_members() {
   py::list members;
@@ -174,4 +195,6 @@ PYBIND11_MODULE(_native, module) {
   module.def("read_report", &read_report);
   module.def("write_report", &write_report);
   module.def("report_samples", &report_samples);
+  module.def("report_chrome_trace", &report_chrome_trace);
+  module.def("report_summary", &report_summary);
 }

@@ -42,6 +42,11 @@ void use_record_classes(py::module_ records) {
   use_class<profile::CycleSample>(records);
   use_class<profile::TileProfile>(records);
   use_class<profile::ProfileReport>(records);
+  use_class<profile::CycleTotal>(records);
+  use_class<profile::KindTotal>(records);
+  use_class<profile::NamedTotal>(records);
+  use_class<profile::TileSummary>(records);
+  use_class<profile::ProfileSummary>(records);
   use_enum<profile::StepKind>(records);
   use_enum<profile::ExchangeActivityKind>(records);
 }

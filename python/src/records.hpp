@@ -18,6 +18,7 @@
 #include "conversion_error.hpp"
 #include "enum_names.hpp"
 #include "record_fields.hpp"
+#include "summary_fields.hpp"
 
 // Records and their Python classes (qel_package._records): each C++ record becomes an
 // instance of the class of its name, field by field, and back.
@@ -54,6 +55,11 @@ QEL_PACKAGE_PYTHON_NAME(profile::ProfileStep);
 QEL_PACKAGE_PYTHON_NAME(profile::CycleSample);
 QEL_PACKAGE_PYTHON_NAME(profile::TileProfile);
 QEL_PACKAGE_PYTHON_NAME(profile::ProfileReport);
+QEL_PACKAGE_PYTHON_NAME(profile::CycleTotal);
+QEL_PACKAGE_PYTHON_NAME(profile::KindTotal);
+QEL_PACKAGE_PYTHON_NAME(profile::NamedTotal);
+QEL_PACKAGE_PYTHON_NAME(profile::TileSummary);
+QEL_PACKAGE_PYTHON_NAME(profile::ProfileSummary);
 QEL_PACKAGE_PYTHON_NAME(profile::StepKind);
 QEL_PACKAGE_PYTHON_NAME(profile::ExchangeActivityKind);
 #undef QEL_PACKAGE_PYTHON_NAME
@@ -84,6 +90,19 @@ struct EnumMembers {
 
 inline std::string type_name(py::handle object) { return Py_TYPE(object.ptr())->tp_name; }
 
+// Fails unless the object is an instance of the record's class.
+template <class T>
+void require_instance(py::handle object) {
+  const int is_instance = PyObject_IsInstance(object.ptr(), python_class<T>().ptr());
+  if (is_instance < 0) {
+    throw py::error_already_set();
+  }
+  if (is_instance == 0) {
+    throw ConversionError(PyExc_TypeError, "expected " + std::string(PythonName<T>::name) +
+                                               ", got " + type_name(object));
+  }
+}
+
 template <class T>
 py::object to_python(const T& value) {
   if constexpr (std::is_same_v<T, bool>) {
@@ -110,7 +129,6 @@ py::object to_python(const T& value) {
     }
     return list;
   } else {
-    static_assert(qelpkg::Record<T>);
     py::dict fields;
     std::apply(
         [&](const auto&... field) {
@@ -195,15 +213,7 @@ void from_python(py::handle object, T& out) {
       }
     }
   } else {
-    static_assert(qelpkg::Record<T>);
-    const int is_record = PyObject_IsInstance(object.ptr(), python_class<T>().ptr());
-    if (is_record < 0) {
-      throw py::error_already_set();
-    }
-    if (is_record == 0) {
-      throw ConversionError(PyExc_TypeError, "expected " + std::string(PythonName<T>::name) +
-                                                 ", got " + type_name(object));
-    }
+    require_instance<T>(object);
     std::apply(
         [&](const auto&... field) {
           (

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <limits>
 
+#include <qel_package/profile_timeline.hpp>
+
 #include "records.hpp"
 
 namespace qel_package::python {
@@ -49,36 +51,15 @@ py::sequence list_field(py::handle record, const char* name) {
   return py::reinterpret_steal<py::sequence>(list.release());
 }
 
-template <class T>
-void require_instance(py::handle object) {
-  const int is_instance = PyObject_IsInstance(object.ptr(), python_class<T>().ptr());
-  if (is_instance < 0) {
-    throw py::error_already_set();
-  }
-  if (is_instance == 0) {
-    throw ConversionError(PyExc_TypeError, "expected " + std::string(PythonName<T>::name) +
-                                               ", got " + type_name(object));
-  }
-}
-
 SampleRow sample_row(py::handle sample, std::uint32_t tile, std::uint32_t index,
                      std::uint64_t clock_hz) {
   require_instance<profile::CycleSample>(sample);
   const py::object step = sample.attr("step");
-  try {
-    require_instance<profile::ProfileStep>(step);
-  } catch (ConversionError& error) {
-    error.within_field("step");
-    throw;
-  }
-  const profile::CycleSample counters{
-      .start_cycle = field_value<std::uint32_t>(sample, "start_cycle"),
-      .end_cycle = field_value<std::uint32_t>(sample, "end_cycle"),
-  };
   SampleRow row{};
   row.tile = tile;
   row.index = index;
   try {
+    require_instance<profile::ProfileStep>(step);
     row.kind = profile::to_number(field_value<profile::StepKind>(step, "kind"));
     row.phase = field_value<std::uint32_t>(step, "phase");
     row.epoch = field_value<std::uint32_t>(step, "epoch");
@@ -86,13 +67,11 @@ SampleRow sample_row(py::handle sample, std::uint32_t tile, std::uint32_t index,
     error.within_field("step");
     throw;
   }
-  row.start_cycle = counters.start_cycle;
-  row.end_cycle = counters.end_cycle;
-  // The counter is free-running, so a step's length is taken modulo 2^32.
-  row.cycles = static_cast<std::uint32_t>(counters.end_cycle - counters.start_cycle);
-  // A clock of 0 Hz gives no time scale.
-  row.us = clock_hz == 0 ? std::numeric_limits<double>::quiet_NaN()
-                         : static_cast<double>(row.cycles) * 1e6 / static_cast<double>(clock_hz);
+  row.start_cycle = field_value<std::uint32_t>(sample, "start_cycle");
+  row.end_cycle = field_value<std::uint32_t>(sample, "end_cycle");
+  row.cycles = profile::cycles_between(row.start_cycle, row.end_cycle);
+  row.us = profile::microseconds(row.cycles, clock_hz)
+               .value_or(std::numeric_limits<double>::quiet_NaN());
   return row;
 }
 

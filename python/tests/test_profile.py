@@ -1,3 +1,4 @@
+import json
 import math
 
 import numpy
@@ -69,3 +70,36 @@ def test_samples_name_a_field_that_does_not_convert(package):
         report.samples()
     assert str(error.value) == \
         "tiles[1].samples[0].end_cycle: -3 does not fit in an unsigned 32-bit integer"
+
+
+def test_summary_totals_the_samples_as_the_library_does(package):
+    report = package.profile_report(
+        run_output([4294967000, 4294967200, 104, 104], [7, 9]), CLOCK_HZ)
+    summary = report.summary()
+    assert isinstance(summary, qp.ProfileSummary)
+    assert summary.clock_hz == CLOCK_HZ
+    assert summary.total == qp.CycleTotal(samples=4, cycles=402)
+    assert summary.kinds == [
+        qp.KindTotal(kind=qp.StepKind.Exchange, total=qp.CycleTotal(samples=2, cycles=202)),
+        qp.KindTotal(kind=qp.StepKind.Compute, total=qp.CycleTotal(samples=1, cycles=200)),
+        qp.KindTotal(kind=qp.StepKind.Idle, total=qp.CycleTotal(samples=1, cycles=0)),
+    ]
+    assert summary.kernels[0] == qp.NamedTotal(name="gemm_f32_accumulate",
+                                               total=qp.CycleTotal(samples=1, cycles=200))
+    tile = summary.tiles[0]
+    assert (tile.physical_tile, tile.busy, tile.first_start, tile.last_end) == \
+        (1, qp.CycleTotal(samples=3, cycles=400), 4294967000, 4294967400)
+
+
+def test_chrome_trace_is_the_library_trace(package):
+    report = package.profile_report(run_output([10, 15, 15, 40], [7, 9]), CLOCK_HZ)
+    trace = json.loads(report.chrome_trace())
+    complete = [event for event in trace["traceEvents"]
+                if event["ph"] == "X" and event["tid"] == 1]
+    assert [event["name"] for event in complete][:3] == ["accumulate", "operation.4", "Idle"]
+    assert json.loads(report.chrome_trace(align=True)) != trace
+    report.clock_hz = 0
+    with pytest.raises(qp.InvalidPackageError) as error:
+        report.chrome_trace()
+    assert error.value.message == \
+        "report clock is 0 Hz, so its cycles have no duration in microseconds"

@@ -12,6 +12,7 @@
 
 #include "count_of.hpp"
 #include "enum_names.hpp"
+#include "terminal_text.hpp"
 #include "text_table.hpp"
 
 namespace qelpkg {
@@ -94,7 +95,7 @@ void named_totals_text(fmt::memory_buffer& out, std::string_view title, std::str
   }
   TotalsTable table(std::string(heading), summary.clock_hz, summary.total.cycles);
   for (const NamedTotal& entry : shown) {
-    table.add(entry.name.empty() ? "(none)" : entry.name, entry.total);
+    table.add(entry.name.empty() ? "(none)" : printable(entry.name), entry.total);
   }
   table.render(out);
 }
@@ -190,13 +191,11 @@ std::string tile_samples_text(const TileProfile& samples, const TileSummary& til
   }
   TextTable table(std::move(columns));
   for (const auto& sample : samples.samples) {
-    std::vector<std::string> row{fmt::format("{}", sample.step.local_index),
-                                 enum_name(sample.step.kind),
-                                 sample.step.operation,
-                                 sample.step.kernel,
-                                 fmt::format("{}", sample.start_cycle),
-                                 fmt::format("{}", sample.end_cycle),
-                                 fmt::format("{}", sample.cycles())};
+    std::vector<std::string> row{
+        fmt::format("{}", sample.step.local_index), enum_name(sample.step.kind),
+        printable(sample.step.operation),           printable(sample.step.kernel),
+        fmt::format("{}", sample.start_cycle),      fmt::format("{}", sample.end_cycle),
+        fmt::format("{}", sample.cycles())};
     if (timed) {
       row.push_back(us_text(sample.cycles(), clock_hz));
     }

@@ -8,3 +8,4 @@
 #include <qel_package/profile_summary.hpp>
 #include <qel_package/profile_timeline.hpp>
 #include <qel_package/reader_options.hpp>
+#include <qel_package/timeline_svg.hpp>

@@ -12,6 +12,7 @@
 #include <qel_package/chrome_trace.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_summary.hpp>
+#include <qel_package/timeline_svg.hpp>
 
 #include "file_io.hpp"
 #include "json_writer.hpp"
@@ -235,16 +236,31 @@ Outcome<void> profile_show(const std::string& report, bool json, const ShowOptio
   return {};
 }
 
-Outcome<void> profile_trace(const std::string& report, const std::string& trace,
-                            const TimelineOptions& options) {
+// Writes one rendering of the report (a trace, an image) to output.
+template <class Render>
+Outcome<void> render_report(const std::string& report, const std::string& output, Render&& render) {
   const auto read = read_record<ProfileReport>(report);
   QELPKG_TRY(read);
   std::ostringstream text;
-  if (auto written = qel_package::profile::write_chrome_trace(*read, text, options); !written) {
+  if (auto written = render(*read, text); !written) {
     return failure(report, written.error());
   }
   const std::string bytes = std::move(text).str();
-  return write_output(trace, bytes_of(bytes));
+  return write_output(output, bytes_of(bytes));
+}
+
+Outcome<void> profile_trace(const std::string& report, const std::string& trace,
+                            const TimelineOptions& options) {
+  return render_report(report, trace, [&](const ProfileReport& read, std::ostream& text) {
+    return qel_package::profile::write_chrome_trace(read, text, options);
+  });
+}
+
+Outcome<void> profile_plot(const std::string& report, const std::string& image,
+                           const TimelineOptions& options) {
+  return render_report(report, image, [&](const ProfileReport& read, std::ostream& text) {
+    return qel_package::profile::write_timeline_svg(read, text, options);
+  });
 }
 
 }  // namespace qelpkg

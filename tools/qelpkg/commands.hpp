@@ -24,5 +24,7 @@ Outcome<void> profile_build(const std::string& package, const std::string& run_o
 Outcome<void> profile_show(const std::string& report, bool json, const ShowOptions& options);
 Outcome<void> profile_trace(const std::string& report, const std::string& trace,
                             const qel_package::profile::TimelineOptions& options);
+Outcome<void> profile_plot(const std::string& report, const std::string& image,
+                           const qel_package::profile::TimelineOptions& options);
 
 }  // namespace qelpkg

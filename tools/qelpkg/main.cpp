@@ -207,6 +207,20 @@ int run(int argc, char** argv) {
   trace->callback(
       [&] { command = [&] { return report(qelpkg::profile_trace(input, output, timeline)); }; });
 
+  auto* plot = profile->add_subcommand(
+      "plot", "Draw a report's timeline as an SVG image that opens offline in a browser");
+  plot->add_option("REPORT", input, "Report file, or - for standard input")->required();
+  plot->add_option("-o,--output", output, "SVG file to write, or - for standard output")
+      ->required();
+  plot->add_flag("--align", timeline.align,
+                 "Start every tile's lane at time 0 rather than at its counter value");
+  plot->footer(
+      manual("Reads REPORT and draws a lane per tile, each step coloured by its kind, with a time\n"
+             "axis in microseconds and a tooltip per step. Steps narrower than a pixel are merged.",
+             "qelpkg profile plot run.profile -o run.svg"));
+  plot->callback(
+      [&] { command = [&] { return report(qelpkg::profile_plot(input, output, timeline)); }; });
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

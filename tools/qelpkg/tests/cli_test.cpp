@@ -12,6 +12,9 @@
 
 #include <qel_package/application.capnp.h>
 #include <qel_package/constants.hpp>
+#include <qel_package/profile.hpp>
+
+#include "xml_tree.hpp"
 
 #include "cli_fixture.hpp"
 
@@ -346,6 +349,45 @@ TEST_F(ProfileCli, Trace) {
   EXPECT_EQ(read_text(path("trace.json")), "old contents");
 }
 
+TEST_F(ProfileCli, Plot) {
+  const Outcome plot = qelpkg({"profile", "plot", "run.profile", "--align", "-o", "run.svg"});
+  EXPECT_EQ(plot.status, 0) << plot.err;
+  EXPECT_EQ(plot.out, "");
+  const auto svg = qel_package::testing::parse_xml(read_text(path("run.svg")));
+  const auto lanes = svg->all("g", "lane");
+  ASSERT_EQ(lanes.size(), 2u);
+  const std::vector<std::pair<std::string, std::vector<std::string>>> expected{
+      {"0",
+       {"accumulate \u00b7 gemm_f32_accumulate \u00b7 200 cycles \u00b7 100.000 us \u00b7 tile 0",
+        "operation.4 \u00b7 multicast \u00b7 200 cycles \u00b7 100.000 us \u00b7 tile 0"}},
+      {"17",
+       {"wait \u00b7 barrier \u00b7 20 cycles \u00b7 10.000 us \u00b7 tile 17",
+        "rest \u00b7  \u00b7 40 cycles \u00b7 20.000 us \u00b7 tile 17"}},
+  };
+  for (std::size_t i = 0; i < lanes.size(); ++i) {
+    SCOPED_TRACE(expected[i].first);
+    EXPECT_EQ(lanes[i]->attribute("data-tile"), expected[i].first);
+    std::vector<std::string> titles;
+    for (const auto* rect : lanes[i]->all("rect")) {
+      titles.push_back(rect->title()->text);
+    }
+    EXPECT_EQ(titles, expected[i].second);
+  }
+
+  // Without a clock there is no time axis.
+  write_bytes(path("untimed.profile"), [] {
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(qel_package::profile::ProfileReport{}.write(bytes));
+    return bytes;
+  }());
+  const Outcome untimed = qelpkg({"profile", "plot", "untimed.profile", "-o", "untimed.svg"});
+  EXPECT_EQ(untimed.status, 1);
+  EXPECT_EQ(untimed.err,
+            "qelpkg: untimed.profile: report clock is 0 Hz, so its cycles have no duration in "
+            "microseconds\n");
+  EXPECT_FALSE(fs::exists(path("untimed.svg")));
+}
+
 TEST_F(Cli, UsageErrors) {
   const std::vector<std::vector<std::string>> cases{
       {},
@@ -365,6 +407,7 @@ TEST_F(Cli, UsageErrors) {
       {"profile", "show", "run.profile", "--top", "x"},
       {"profile", "show", "run.profile", "--tile", "-1"},
       {"profile", "trace", "r"},
+      {"profile", "plot", "r"},
   };
   for (const auto& arguments : cases) {
     SCOPED_TRACE(testing::PrintToString(arguments));
@@ -386,7 +429,8 @@ TEST_F(Cli, UsageErrors) {
                                                   {"profile"},
                                                   {"profile", "build"},
                                                   {"profile", "show"},
-                                                  {"profile", "trace"}}) {
+                                                  {"profile", "trace"},
+                                                  {"profile", "plot"}}) {
     std::vector<std::string> arguments = command;
     arguments.push_back("--help");
     std::string usage = "Usage: qelpkg";

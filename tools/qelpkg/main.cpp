@@ -207,8 +207,8 @@ int run(int argc, char** argv) {
   trace->callback(
       [&] { command = [&] { return report(qelpkg::profile_trace(input, output, timeline)); }; });
 
-  auto* plot = profile->add_subcommand(
-      "plot", "Draw a report's timeline as an SVG image that opens offline in a browser");
+  auto* plot =
+      profile->add_subcommand("plot", "Draw a report's timeline as an SVG image, viewable offline");
   plot->add_option("REPORT", input, "Report file, or - for standard input")->required();
   plot->add_option("-o,--output", output, "SVG file to write, or - for standard output")
       ->required();

@@ -18,6 +18,7 @@
 #include "json_writer.hpp"
 #include "message_framing.hpp"
 #include "package_info.hpp"
+#include "profile_diff.hpp"
 #include "record_json.hpp"
 #include "record_json_reader.hpp"
 #include "terminal_text.hpp"
@@ -261,6 +262,19 @@ Outcome<void> profile_plot(const std::string& report, const std::string& image,
   return render_report(report, image, [&](const ProfileReport& read, std::ostream& text) {
     return qel_package::profile::write_timeline_svg(read, text, options);
   });
+}
+
+Outcome<void> profile_diff(const std::string& old_report, const std::string& new_report, bool json,
+                           std::size_t top_steps) {
+  const auto old_read = read_record<ProfileReport>(old_report);
+  QELPKG_TRY(old_read);
+  const auto new_read = read_record<ProfileReport>(new_report);
+  QELPKG_TRY(new_read);
+  const ProfileDiff diff = diff_profiles(*old_read, *new_read, top_steps);
+  if (json) {
+    return print_json(diff_json(diff));
+  }
+  return write_stdout(diff_text(diff, old_report, new_report));
 }
 
 }  // namespace qelpkg

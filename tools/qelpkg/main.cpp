@@ -72,7 +72,8 @@ int run(int argc, char** argv) {
   app.footer(fmt::format(
       "{}\nAn output file is replaced only once it is complete; it keeps its mode, a symbolic\n"
       "link is written through, and a device or FIFO is written in place.\n"
-      "Exit status: 0 on success, 1 for bad input, 2 for a usage error.",
+      "Exit status: 0 on success, 1 for bad input, 2 for a usage error.\n\n"
+      "Example:\n  qelpkg validate app.qel",
       FILES_NOTE));
   // At most one command: with none, the parser would report a missing command before an
   // unknown one, so that case is reported below instead.

@@ -521,6 +521,11 @@ TEST_F(Cli, UsageErrors) {
     const Outcome run = qelpkg(arguments);
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find(usage), std::string::npos) << run.out;
+    // Every page reads as a manual: it ends with an example of the command.
+    EXPECT_NE(run.out.find("\n\nExample:\n  qelpkg" +
+                           usage.substr(std::string("Usage: qelpkg").size()) + " "),
+              std::string::npos)
+        << run.out;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
       EXPECT_LE(line.size(), 100u) << line;

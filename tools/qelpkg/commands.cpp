@@ -3,19 +3,21 @@
 #include <algorithm>
 #include <optional>
 #include <span>
+#include <sstream>
 #include <string_view>
 
 #include <fmt/format.h>
 
 #include <qel_package/application.hpp>
+#include <qel_package/chrome_trace.hpp>
 #include <qel_package/profile.hpp>
+#include <qel_package/profile_summary.hpp>
 
-#include "chrome_trace.hpp"
 #include "file_io.hpp"
 #include "json_writer.hpp"
 #include "message_framing.hpp"
 #include "package_info.hpp"
-#include "profile_summary.hpp"
+#include "record_json.hpp"
 #include "record_json_reader.hpp"
 #include "terminal_text.hpp"
 #include "tile_extent.hpp"
@@ -24,7 +26,12 @@ namespace qelpkg {
 namespace {
 
 using qel_package::Application;
+using qel_package::profile::CycleSample;
 using qel_package::profile::ProfileReport;
+using qel_package::profile::ProfileSummarizer;
+using qel_package::profile::ProfileSummary;
+using qel_package::profile::TileProfile;
+using qel_package::profile::TimelineOptions;
 
 // Returns early with the failure of an Outcome; keeps the commands flat.
 #define QELPKG_TRY(expression)                                 \
@@ -190,23 +197,54 @@ Outcome<void> profile_build(const std::string& package, const std::string& run_o
   return write_output(report, bytes);
 }
 
-Outcome<void> profile_show(const std::string& report, bool json) {
+Outcome<void> profile_show(const std::string& report, bool json, const ShowOptions& options) {
   const auto read = read_record<ProfileReport>(report);
   QELPKG_TRY(read);
-  if (json) {
-    return print_json(profile_summary_json(*read));
+  std::vector<const TileProfile*> tiles;
+  for (const TileProfile& tile : read->tiles) {
+    if (!options.tile || tile.physical_tile == *options.tile) {
+      tiles.push_back(&tile);
+    }
   }
-  return write_stdout(profile_summary_text(*read));
+  if (options.tile && tiles.empty()) {
+    return tl::unexpected(Failure{report, fmt::format("report has no tile {}", *options.tile)});
+  }
+  ProfileSummarizer summarizer(read->clock_hz);
+  for (const TileProfile* tile : tiles) {
+    summarizer.add_tile(tile->physical_tile);
+    for (const CycleSample& sample : tile->samples) {
+      summarizer.add_sample(sample);
+    }
+  }
+  const ProfileSummary summary = std::move(summarizer).finish();
+  // Each tile is printed as it is rendered, so that no more than one tile is held as text.
+  if (json) {
+    QELPKG_TRY(write_stdout(fmt::format(R"({{"clock_hz":{},"summary":{},"tiles":[)", read->clock_hz,
+                                        summary_json(summary, options).dump())));
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+      QELPKG_TRY(
+          write_stdout((i == 0 ? "\n" : ",\n") +
+                       tile_samples_json(*tiles[i], summary.tiles[i], read->clock_hz).dump()));
+    }
+    return write_stdout("\n]}\n");
+  }
+  QELPKG_TRY(write_stdout(summary_text(summary, options)));
+  for (std::size_t i = 0; i < tiles.size(); ++i) {
+    QELPKG_TRY(write_stdout(tile_samples_text(*tiles[i], summary.tiles[i], read->clock_hz)));
+  }
+  return {};
 }
 
-Outcome<void> profile_trace(const std::string& report, const std::string& trace) {
+Outcome<void> profile_trace(const std::string& report, const std::string& trace,
+                            const TimelineOptions& options) {
   const auto read = read_record<ProfileReport>(report);
   QELPKG_TRY(read);
-  const auto text = chrome_trace(*read);
-  if (!text) {
-    return tl::unexpected(Failure{report, text.error()});
+  std::ostringstream text;
+  if (auto written = qel_package::profile::write_chrome_trace(*read, text, options); !written) {
+    return failure(report, written.error());
   }
-  return write_output(trace, bytes_of(*text));
+  const std::string bytes = std::move(text).str();
+  return write_output(trace, bytes_of(bytes));
 }
 
 }  // namespace qelpkg

@@ -16,15 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const auto summary = qel_package::profile::summarize(*report);
-  const qelpkg::ShowOptions options;
+  const qelpkg::ShowOptions options{};
   qelpkg::fuzzing::require_terminal_safe(qelpkg::summary_text(summary, options));
-  qelpkg::fuzzing::require_json(qelpkg::summary_json(summary, options).dump(2));
-  for (std::size_t i = 0; i < report->tiles.size(); ++i) {
-    const auto& tile = report->tiles[i];
+  qelpkg::fuzzing::require_json(qelpkg::summary_json(summary, options).dump());
+  for (std::size_t i = 0; i < report->tiles.size() && i < summary.tiles.size(); ++i) {
     qelpkg::fuzzing::require_terminal_safe(
-        qelpkg::tile_samples_text(tile, summary.tiles[i], report->clock_hz));
+        qelpkg::tile_samples_text(report->tiles[i], summary.tiles[i], report->clock_hz));
     qelpkg::fuzzing::require_json(
-        qelpkg::tile_samples_json(tile, summary.tiles[i], report->clock_hz).dump(2));
+        qelpkg::tile_samples_json(report->tiles[i], summary.tiles[i], report->clock_hz).dump());
   }
   std::ostringstream trace;
   if (qel_package::profile::write_chrome_trace(*report, trace)) {

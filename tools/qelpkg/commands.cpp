@@ -14,10 +14,12 @@
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_summary.hpp>
 #include <qel_package/profile_view.hpp>
+#include <qel_package/timeline_svg.hpp>
 
 #include "file_io.hpp"
 #include "json_writer.hpp"
 #include "package_info.hpp"
+#include "profile_diff.hpp"
 #include "record_json.hpp"
 #include "record_json_reader.hpp"
 #include "terminal_text.hpp"
@@ -250,16 +252,44 @@ Outcome<void> profile_show(const std::string& report, bool json, const ShowOptio
   return {};
 }
 
-Outcome<void> profile_trace(const std::string& report, const std::string& trace,
-                            const TimelineOptions& options) {
+// Writes one rendering of the report (a trace, an image) to output.
+template <class Render>
+Outcome<void> render_report(const std::string& report, const std::string& output, Render&& render) {
   const auto read = read_record<ProfileReport>(report);
   QELPKG_TRY(read);
   std::ostringstream text;
-  if (auto written = qel_package::profile::write_chrome_trace(*read, text, options); !written) {
+  if (auto written = render(*read, text); !written) {
     return failure(report, written.error());
   }
   const std::string bytes = std::move(text).str();
-  return write_output(trace, bytes_of(bytes));
+  return write_output(output, bytes_of(bytes));
+}
+
+Outcome<void> profile_trace(const std::string& report, const std::string& trace,
+                            const TimelineOptions& options) {
+  return render_report(report, trace, [&](const ProfileReport& read, std::ostream& text) {
+    return qel_package::profile::write_chrome_trace(read, text, options);
+  });
+}
+
+Outcome<void> profile_plot(const std::string& report, const std::string& image,
+                           const TimelineOptions& options) {
+  return render_report(report, image, [&](const ProfileReport& read, std::ostream& text) {
+    return qel_package::profile::write_timeline_svg(read, text, options);
+  });
+}
+
+Outcome<void> profile_diff(const std::string& old_report, const std::string& new_report, bool json,
+                           std::size_t top_steps) {
+  const auto old_read = read_record<ProfileReport>(old_report);
+  QELPKG_TRY(old_read);
+  const auto new_read = read_record<ProfileReport>(new_report);
+  QELPKG_TRY(new_read);
+  const ProfileDiff diff = diff_profiles(*old_read, *new_read, top_steps);
+  if (json) {
+    return print_json(diff_json(diff));
+  }
+  return write_stdout(diff_text(diff, old_report, new_report));
 }
 
 }  // namespace qelpkg

@@ -11,6 +11,7 @@
 
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_timeline.hpp>
+#include <qel_package/profile_view.hpp>
 
 // Totals of a cycle profile report: by step kind, by kernel, by operation and per tile. Cycles
 // are each sample's cycles(), wrap-aware.
@@ -78,6 +79,7 @@ class ProfileSummarizer {
   void add_sample(StepKind kind, std::string_view operation, std::string_view kernel,
                   std::uint32_t start_cycle, std::uint32_t end_cycle);
   void add_sample(const CycleSample& sample);
+  void add_sample(const CycleSampleView& sample);
 
   ProfileSummary finish() &&;
 
@@ -100,7 +102,9 @@ class ProfileSummarizer {
   NameTotals operations_;
 };
 
+// The same summary of a report's records or of a view over its bytes.
 ProfileSummary summarize(const ProfileReport& report);
+ProfileSummary summarize(const ProfileReportView& report);
 
 std::ostream& operator<<(std::ostream& os, const CycleTotal& total);
 std::ostream& operator<<(std::ostream& os, const KindTotal& total);

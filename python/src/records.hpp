@@ -239,4 +239,15 @@ T from_python(py::handle object) {
   return value;
 }
 
+// A call's argument, named in the error when it does not convert.
+template <class T>
+T argument(py::handle object, std::string_view name) {
+  try {
+    return from_python<T>(object);
+  } catch (ConversionError& error) {
+    error.within_field(name);
+    throw;
+  }
+}
+
 }  // namespace qel_package::python

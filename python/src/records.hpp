@@ -68,7 +68,7 @@ QEL_PACKAGE_PYTHON_NAME(profile::ExchangeActivityKind);
 // classes exist.
 void use_record_classes(py::module_ records);
 
-// The class of a record or enumeration, borrowed from the module for its lifetime.
+// The class of a record or enumeration, held for as long as the interpreter runs.
 template <class T>
 struct PythonClass {
   static inline PyObject* object = nullptr;

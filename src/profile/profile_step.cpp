@@ -2,7 +2,9 @@
 
 #include "lib/fail.hpp"
 #include "lib/message.hpp"
+#include "lib/message_measure.hpp"
 #include "lib/read_into.hpp"
+#include "profile/measure_step.hpp"
 
 namespace qel_package::profile {
 namespace {
@@ -14,14 +16,23 @@ using detail::element_count;
 using detail::read_into;
 using detail::text_of;
 
-// Generated enum getters return the stored number unchecked.
-template <class Kind, class WireKind>
-Result<Kind> read_kind(WireKind kind, std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
-  const auto number = static_cast<std::uint16_t>(kind);
+template <class Kind>
+using FromNumber = std::optional<Kind> (*)(std::uint16_t) noexcept;
+
+// The kind that number stands for, or a SchemaEnum error for a number outside the
+// enumeration.
+template <class Kind>
+Result<Kind> kind_of_number(std::uint16_t number, FromNumber<Kind> from_number) {
   if (const auto value = from_number(number)) {
     return *value;
   }
   return tl::unexpected<PackageError>(PackageError::SchemaEnum{number});
+}
+
+// Generated enum getters return the stored number unchecked.
+template <class Kind, class WireKind>
+Result<Kind> read_kind(WireKind kind, FromNumber<Kind> from_number) {
+  return kind_of_number(static_cast<std::uint16_t>(kind), from_number);
 }
 
 Result<ProfileMetadata> read_metadata(wire::MetadataEntry::Reader entry) {
@@ -56,6 +67,26 @@ Result<ProfileStep> read_step(wire::ProfileStep::Reader step) {
 }
 
 }  // namespace
+
+void measure_step(const ProfileStep& step, detail::MessageMeasure& measure) {
+  measure.add_text(step.operation);
+  if (auto kind = kind_of_number(to_number(step.kind), step_kind_from_number); !kind) {
+    measure.refuse(std::move(kind).error());
+  }
+  measure.add_text(step.kernel);
+  measure.add_struct_list<wire::MetadataEntry>(step.metadata.size());
+  for (const ProfileMetadata& entry : step.metadata) {
+    measure.add_text(entry.name);
+    measure.add_text(entry.value);
+  }
+  measure.add_struct_list<wire::ExchangeActivity>(step.exchange_activities.size());
+  for (const ProfileExchangeActivity& activity : step.exchange_activities) {
+    if (auto kind = kind_of_number(to_number(activity.kind), exchange_activity_kind_from_number);
+        !kind) {
+      measure.refuse(std::move(kind).error());
+    }
+  }
+}
 
 Result<ProfileStep> ProfileStep::read(wire::ProfileStep::Reader step) {
   try {

@@ -1,5 +1,6 @@
 #include "failure.hpp"
 
+#include <string_view>
 #include <variant>
 
 #include <fmt/format.h>
@@ -9,9 +10,21 @@ namespace {
 
 using qel_package::PackageError;
 
+// The layer's description without the source condition that a failed requirement puts in
+// front of it ("expected segment != nullptr; ...").
+std::string_view layer_text(std::string_view description) {
+  constexpr std::string_view REQUIREMENT = "expected ";
+  if (const std::size_t end = description.find("; ");
+      description.starts_with(REQUIREMENT) && end != std::string_view::npos) {
+    return description.substr(end + 2);
+  }
+  return description;
+}
+
 struct Describe {
   std::string operator()(const PackageError::Capnp& error) const {
-    return error.exception.getDescription().cStr();
+    return fmt::format("not a well-formed message: {}",
+                       layer_text(error.exception.getDescription().cStr()));
   }
   std::string operator()(const PackageError::Io& error) const { return error.code.message(); }
   std::string operator()(const PackageError::Utf8& error) const {

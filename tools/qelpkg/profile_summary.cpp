@@ -9,6 +9,7 @@
 #include "count_of.hpp"
 #include "cycle_time.hpp"
 #include "enum_names.hpp"
+#include "terminal_text.hpp"
 #include "text_table.hpp"
 
 namespace qelpkg {
@@ -70,13 +71,11 @@ std::string profile_summary_text(const ProfileReport& report) {
     }
     TextTable samples(columns);
     for (const auto& sample : tile.samples) {
-      std::vector<std::string> row{fmt::format("{}", sample.step.local_index),
-                                   enum_name(sample.step.kind),
-                                   sample.step.operation,
-                                   sample.step.kernel,
-                                   fmt::format("{}", sample.start_cycle),
-                                   fmt::format("{}", sample.end_cycle),
-                                   fmt::format("{}", duration_cycles(sample))};
+      std::vector<std::string> row{
+          fmt::format("{}", sample.step.local_index), enum_name(sample.step.kind),
+          printable(sample.step.operation),           printable(sample.step.kernel),
+          fmt::format("{}", sample.start_cycle),      fmt::format("{}", sample.end_cycle),
+          fmt::format("{}", duration_cycles(sample))};
       if (timed) {
         row.push_back(format_us(duration_cycles(sample), report.clock_hz));
       }

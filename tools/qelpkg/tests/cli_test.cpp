@@ -1,12 +1,5 @@
 // Runs the qelpkg program itself on files in a temporary directory.
-#include <sys/wait.h>
-
-#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -20,92 +13,18 @@
 #include <qel_package/application.capnp.h>
 #include <qel_package/constants.hpp>
 
+#include "cli_fixture.hpp"
+
+namespace qelpkg_cli {
 namespace {
 
-namespace fs = std::filesystem;
 using Json = nlohmann::json;
-
-std::string read_text(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::uint8_t> read_bytes(const fs::path& path) {
-  const std::string text = read_text(path);
-  return {text.begin(), text.end()};
-}
-
-void write_bytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream file(path, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
-void write_text(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 void put_le32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) {
     bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
   }
 }
-
-const fs::path FIXTURES = QELPKG_FIXTURE_DIR;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-class Cli : public testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "qelpkg-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path path(const std::string& name) const { return dir_ / name; }
-
-  // Runs qelpkg with the arguments, each quoted for the shell, in the temporary directory.
-  Outcome qelpkg(const std::vector<std::string>& arguments, const std::string& redirect_out = "") {
-    std::string command = "cd '" + dir_.string() + "' && '" QELPKG_BINARY "'";
-    for (const std::string& argument : arguments) {
-      command += " '" + argument + "'";
-    }
-    command += redirect_out.empty() ? " >stdout.txt" : " >" + redirect_out;
-    command += " 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(path("stdout.txt")),
-                read_text(path("stderr.txt"))};
-    fs::remove(path("stdout.txt"));
-    fs::remove(path("stderr.txt"));
-    return run;
-  }
-
-  // Packs the fixture that fills every field of a package into app.qel.
-  void pack_fixture() {
-    const Outcome pack =
-        qelpkg({"pack", (FIXTURES / "full_package.json").string(), "-o", "app.qel"});
-    ASSERT_EQ(pack.status, 0) << pack.err;
-  }
-
-  // The names in the temporary directory, to see that nothing is left behind.
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  fs::path dir_;
-};
 
 TEST_F(Cli, PackInfoValidateDumpAndPackAgain) {
   const Outcome pack = qelpkg({"pack", (FIXTURES / "full_package.json").string(), "-o", "app.qel"});
@@ -172,9 +91,10 @@ TEST_F(Cli, TruncatedPackage) {
     SCOPED_TRACE(command);
     const Outcome run = qelpkg({command, "truncated.qel"});
     EXPECT_EQ(run.status, 1);
-    const std::string message =
-        "message claims " + std::to_string(words) + " words of segments but only " +
-        std::to_string((bytes.size() - 8) / 8) + " follow its segment table";
+    const std::string message = "not a well-formed message: message claims " +
+                                std::to_string(words) + " words of segments but only " +
+                                std::to_string((bytes.size() - 8) / 8) +
+                                " follow its segment table";
     if (command == std::string("validate")) {
       EXPECT_EQ(run.out, "truncated.qel: " + message + "\n");
     } else {
@@ -377,8 +297,7 @@ TEST_F(Cli, FailuresLeaveNoOutput) {
   };
   const std::vector<Case> cases{
       {"syntax.json",
-       "parse error at line 3, column 1: syntax error while parsing object key - unexpected '}'; "
-       "expected string literal"},
+       "syntax error at line 3, column 1: unexpected '}'; expected a field name in double quotes"},
       {"unknown-field.json", R"(unknown field "unused")"},
       {"no-tiles.json", "application has no tiles"},
       {"absent.json", "cannot open: No such file or directory"},
@@ -405,3 +324,4 @@ TEST_F(Cli, FailuresLeaveNoOutput) {
 }
 
 }  // namespace
+}  // namespace qelpkg_cli

@@ -43,9 +43,10 @@ ProfileReport report(std::uint64_t clock_hz) {
 TEST(PackageInfo, EmptySections) {
   Application application;
   application.tiles.push_back({.physical_tile = 4, .entry_point = 0x4c000});
-  const auto text = package_info_text(application);
+  const auto text = package_info_text(application, {.message = 96, .file = 100});
   ASSERT_TRUE(text);
   EXPECT_EQ(*text,
+            "message: 96 bytes, followed by 4 other bytes\n"
             "compiler version: 0.1.0\n"
             "\n"
             "tiles (1):\n"
@@ -72,8 +73,10 @@ TEST(PackageInfo, EmptySections) {
             "debug symbols: none\n"
             "\n"
             "debug regions: none\n");
-  const auto json = package_info_json(application);
+  const auto json = package_info_json(application, {.message = 96, .file = std::nullopt});
   ASSERT_TRUE(json);
+  EXPECT_EQ((*json)["message_bytes"], 96);
+  EXPECT_TRUE((*json)["bytes_after_message"].is_null());
   EXPECT_TRUE((*json)["tiles"][0]["load_base"].is_null());
   EXPECT_EQ((*json)["tiles"][0]["image_size"], 0);
 }
@@ -89,8 +92,9 @@ TEST(PackageInfo, DerivedJsonFields) {
                                        .steps = {{.local_index = 0, .kind = StepKind::Idle},
                                                  {.local_index = 1, .kind = StepKind::Exchange},
                                                  {.local_index = 2, .kind = StepKind::Idle}}});
-  const auto json = package_info_json(application);
+  const auto json = package_info_json(application, {.message = 8, .file = 8});
   ASSERT_TRUE(json);
+  EXPECT_EQ((*json)["bytes_after_message"], 0);
   EXPECT_EQ((*json)["tiles"][0]["segments"][0].dump(),
             R"({"address":311312,"memory_size":4,"data_size":2,"flags":0})");
   EXPECT_EQ((*json)["tiles"][0]["load_base"], 0x4c000);

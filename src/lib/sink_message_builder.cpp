@@ -82,6 +82,9 @@ void SinkMessageBuilder::finish() {
   const auto* second = reinterpret_cast<const capnp::word*>(room_ + SECOND_SEGMENT_OFFSET);
   KJ_ASSERT(segments.size() == segments_made_ && segments[0].begin() == first &&
             (segments.size() == 1 || segments[1].begin() == second));
+  // The count is exact: a message within one segment uses every word counted for it.
+  KJ_ASSERT(segments.size() == 2 || segments[0].size() == message_words_,
+            "message used other than the words counted for it", segments[0].size(), message_words_);
   std::size_t message_bytes = 0;
   if (segments.size() == 1) {
     const std::size_t first_bytes = segments[0].size() * WORD_BYTES;

@@ -2,6 +2,8 @@
 
 #include <qel_package/application.hpp>
 #include <qel_package/constants.hpp>
+#include <qel_package/debug_format.hpp>
 #include <qel_package/error.hpp>
+#include <qel_package/export.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/reader_options.hpp>

@@ -37,14 +37,15 @@ inline constexpr std::uint64_t MAX_SEGMENTS = 512;
 
 // Checks the stream framing at the front of input and copies exactly that message, aligned.
 // Nothing is allocated before the framing is known to fit in input.
-Result<kj::Array<capnp::word>> copy_framed_message(std::span<const std::uint8_t> input);
+[[nodiscard]] Result<kj::Array<capnp::word>> copy_framed_message(
+    std::span<const std::uint8_t> input);
 
 capnp::ReaderOptions bounded_reader_options(std::size_t message_words);
 
 // Reads one framed message from the front of input and hands its root to convert. Every
 // kj::Exception of the Cap'n Proto layer becomes PackageError::Capnp.
 template <class Root, class Convert>
-auto read_message(std::span<const std::uint8_t> input, Convert&& convert)
+[[nodiscard]] auto read_message(std::span<const std::uint8_t> input, Convert&& convert)
     -> std::invoke_result_t<Convert, typename Root::Reader> {
   auto words = copy_framed_message(input);
   if (!words) {
@@ -60,7 +61,8 @@ auto read_message(std::span<const std::uint8_t> input, Convert&& convert)
 
 // Appends the framed message to sink with one copy, growing sink once. On failure sink is
 // left as it was.
-Result<void> append_message(capnp::MessageBuilder& message, std::vector<std::uint8_t>& sink);
+[[nodiscard]] Result<void> append_message(capnp::MessageBuilder& message,
+                                          std::vector<std::uint8_t>& sink);
 
 // A list length for an init_* call. SECURITY: a length beyond the wire's element count
 // throws rather than being truncated to 32 bits.
@@ -71,7 +73,7 @@ inline capnp::Text::Reader text_of(const std::string& text) {
   return capnp::Text::Reader(text.data(), text.size());
 }
 
-inline Result<std::string> decode_text(capnp::Text::Reader text) {
+[[nodiscard]] inline Result<std::string> decode_text(capnp::Text::Reader text) {
   return decode_utf8(std::string_view(text.begin(), text.size()));
 }
 

@@ -7,7 +7,7 @@ namespace qel_package {
 
 // The runtime output holds the output bindings back to back in list order, each taking
 // exactly its extent, so a binding's base is the sum of the extents before it.
-Result<OutputBinding> Application::output_binding(std::string_view name) const {
+Result<OutputBinding> Application::output_binding(std::string_view name) const& {
   std::uint64_t base = 0;
   for (const Binding& binding : outputs) {
     if (binding.name == name) {

@@ -41,7 +41,7 @@ SliceIndex index_slices(const Binding& binding) {
 }
 
 // A plan of n steps owns n + 1 counters: step k runs from counter k to counter k + 1.
-Result<std::uint64_t> region_size(const TileProfilePlan& plan) {
+[[nodiscard]] Result<std::uint64_t> region_size(const TileProfilePlan& plan) {
   const auto count = checked_add<std::uint64_t>(plan.steps.size(), 1);
   if (!count) {
     return invalid("profile sample count overflow");
@@ -55,9 +55,8 @@ Result<std::uint64_t> region_size(const TileProfilePlan& plan) {
 
 // The slice's bytes in the runtime output. size_t holds 64 bits (checked.hpp), so the
 // offsets convert to positions in output without loss.
-Result<std::span<const std::uint8_t>> region_bytes(std::span<const std::uint8_t> output,
-                                                   std::uint64_t binding_base,
-                                                   const RegionSlice& slice) {
+[[nodiscard]] Result<std::span<const std::uint8_t>> region_bytes(
+    std::span<const std::uint8_t> output, std::uint64_t binding_base, const RegionSlice& slice) {
   const auto start = checked_add(binding_base, slice.file_offset);
   if (!start) {
     return invalid("profile output offset overflow");
@@ -81,8 +80,10 @@ std::vector<std::uint32_t> decode_counters(std::span<const std::uint8_t> bytes) 
   return cycles;
 }
 
-Result<TileProfile> profile_tile(const TileProfilePlan& plan, const SliceIndex& slices,
-                                 std::span<const std::uint8_t> output, std::uint64_t binding_base) {
+[[nodiscard]] Result<TileProfile> profile_tile(const TileProfilePlan& plan,
+                                               const SliceIndex& slices,
+                                               std::span<const std::uint8_t> output,
+                                               std::uint64_t binding_base) {
   const auto found = slices.find(plan.physical_tile);
   if (found == slices.end()) {
     return invalid("cycle profile has no slice for tile {}", plan.physical_tile);

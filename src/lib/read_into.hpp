@@ -10,7 +10,7 @@ namespace qel_package::detail {
 // first error. convert is a template argument so that it is called directly, and can be
 // inlined, in the loop over the elements.
 template <auto convert, class Record, class List>
-Result<void> read_into(std::vector<Record>& records, List list) {
+[[nodiscard]] Result<void> read_into(std::vector<Record>& records, List list) {
   records.reserve(list.size());
   for (const auto element : list) {
     QEL_APPEND(records, convert(element));

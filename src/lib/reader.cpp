@@ -29,7 +29,7 @@ std::vector<std::uint32_t> read_u32s(ListReader<std::uint32_t> values) {
 }
 
 // Nothing of the package is converted before its header is known to be this format's.
-Result<void> check_header(wire::Application::Reader root) {
+[[nodiscard]] Result<void> check_header(wire::Application::Reader root) {
   if (root.getSchemaVersion() != SCHEMA_VERSION) {
     return invalid("incompatible package header");
   }
@@ -66,7 +66,7 @@ std::vector<TileImage> read_tiles(ListReader<wire::TileImage> tiles) {
   return result;
 }
 
-Result<Binding> read_binding(wire::Binding::Reader binding) {
+[[nodiscard]] Result<Binding> read_binding(wire::Binding::Reader binding) {
   Binding result;
   QEL_ASSIGN(result.name, decode_text(binding.getName()));
   QEL_ASSIGN(result.dtype, decode_text(binding.getDtype()));
@@ -98,7 +98,7 @@ std::vector<HostSlice> read_host_slices(ListReader<wire::HostSlice> slices) {
   return result;
 }
 
-Result<HostCall> read_host_call(wire::HostCall::Reader call) {
+[[nodiscard]] Result<HostCall> read_host_call(wire::HostCall::Reader call) {
   HostCall result;
   QEL_ASSIGN(result.name, decode_text(call.getName()));
   result.command = call.getCommand();
@@ -111,7 +111,7 @@ Result<HostCall> read_host_call(wire::HostCall::Reader call) {
   return result;
 }
 
-Result<HostExchange> read_host_exchange(wire::HostExchange::Reader exchange) {
+[[nodiscard]] Result<HostExchange> read_host_exchange(wire::HostExchange::Reader exchange) {
   HostExchange result;
   result.startup_mark = exchange.getStartupMark();
   result.command_page = exchange.getCommandPage();
@@ -126,7 +126,7 @@ Result<HostExchange> read_host_exchange(wire::HostExchange::Reader exchange) {
   return result;
 }
 
-Result<EntryPoint> read_entry_point(wire::EntryPoint::Reader entry_point) {
+[[nodiscard]] Result<EntryPoint> read_entry_point(wire::EntryPoint::Reader entry_point) {
   EntryPoint result;
   QEL_ASSIGN(result.name, decode_text(entry_point.getName()));
   result.command = entry_point.getCommand();
@@ -134,7 +134,8 @@ Result<EntryPoint> read_entry_point(wire::EntryPoint::Reader entry_point) {
   return result;
 }
 
-Result<std::vector<TileProfilePlan>> read_profile_tiles(ListReader<wire::TileProfilePlan> plans) {
+[[nodiscard]] Result<std::vector<TileProfilePlan>> read_profile_tiles(
+    ListReader<wire::TileProfilePlan> plans) {
   std::vector<TileProfilePlan> result;
   result.reserve(plans.size());
   for (const auto plan : plans) {
@@ -145,14 +146,14 @@ Result<std::vector<TileProfilePlan>> read_profile_tiles(ListReader<wire::TilePro
   return result;
 }
 
-Result<DebugSymbol> read_debug_symbol(wire::DebugSymbol::Reader symbol) {
+[[nodiscard]] Result<DebugSymbol> read_debug_symbol(wire::DebugSymbol::Reader symbol) {
   DebugSymbol result;
   QEL_ASSIGN(result.name, decode_text(symbol.getName()));
   result.address = symbol.getAddress();
   return result;
 }
 
-Result<DebugRegion> read_debug_region(wire::DebugRegion::Reader region) {
+[[nodiscard]] Result<DebugRegion> read_debug_region(wire::DebugRegion::Reader region) {
   DebugRegion result;
   result.physical_tile = region.getPhysicalTile();
   result.address = region.getAddress();
@@ -163,7 +164,7 @@ Result<DebugRegion> read_debug_region(wire::DebugRegion::Reader region) {
 
 // Fields are converted in the order they are listed, so the first broken field is the one
 // reported.
-Result<Application> read_application(wire::Application::Reader root) {
+[[nodiscard]] Result<Application> read_application(wire::Application::Reader root) {
   QEL_TRY(check_header(root));
   Application application;
   QEL_ASSIGN(application.compiler_version, decode_text(root.getCompilerVersion()));

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <utility>
 
 #include <qel_package/application.hpp>
 
@@ -8,7 +9,7 @@
 
 namespace qel_package {
 
-Result<std::vector<std::uint8_t>> Application::tile_image(std::uint32_t physical_tile) const {
+Result<TileLoadImage> Application::tile_load_image(std::uint32_t physical_tile) const {
   const auto tile = std::find_if(tiles.begin(), tiles.end(), [&](const TileImage& candidate) {
     return candidate.physical_tile == physical_tile;
   });
@@ -33,16 +34,22 @@ Result<std::vector<std::uint8_t>> Application::tile_image(std::uint32_t physical
     image_size =
         std::max<std::size_t>(image_size, segment.address - load_base + segment.memory_size);
   }
-  std::vector<std::uint8_t> image(image_size);
+  TileLoadImage loaded{load_base, std::vector<std::uint8_t>(image_size)};
   detail::EventLog().trace(
       "reconstructing tile image physical_tile={} load_base=0x{:x} image_bytes={}", physical_tile,
       load_base, image_size);
   // Segments do not overlap in a valid package; where they do, later ones win.
   for (const Segment& segment : tile->segments) {
     std::copy(segment.data.begin(), segment.data.end(),
-              image.begin() + (segment.address - load_base));
+              loaded.image.begin() + (segment.address - load_base));
   }
-  return image;
+  return loaded;
+}
+
+Result<std::vector<std::uint8_t>> Application::tile_image(std::uint32_t physical_tile) const {
+  return tile_load_image(physical_tile).map([](TileLoadImage&& loaded) {
+    return std::move(loaded.image);
+  });
 }
 
 }  // namespace qel_package

@@ -43,14 +43,15 @@ using TileIds = std::unordered_set<std::uint32_t>;
 // Host page index to page size.
 using HostPages = std::unordered_map<std::uint32_t, std::uint64_t>;
 
-Result<void> validate_tiles_present(const Application& application) {
+[[nodiscard]] Result<void> validate_tiles_present(const Application& application) {
   if (application.tiles.empty()) {
     return invalid("application has no tiles");
   }
   return {};
 }
 
-Result<void> validate_device_config_writes(std::span<const DeviceConfigWrite> writes) {
+[[nodiscard]] Result<void> validate_device_config_writes(
+    std::span<const DeviceConfigWrite> writes) {
   std::unordered_set<std::uint32_t> config_offsets;
   config_offsets.reserve(writes.size());
   for (const DeviceConfigWrite& write : writes) {
@@ -67,7 +68,7 @@ using SegmentRanges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 // Runs after validate_segment has passed for every segment of the tile, so no end
 // overflows. After sorting, any overlap shows between neighbours. ranges is scratch space,
 // kept from tile to tile so that it is allocated about once per package.
-Result<void> validate_segment_overlap(const TileImage& tile, SegmentRanges& ranges) {
+[[nodiscard]] Result<void> validate_segment_overlap(const TileImage& tile, SegmentRanges& ranges) {
   ranges.clear();
   for (const Segment& segment : tile.segments) {
     if (segment.memory_size != 0) {
@@ -87,7 +88,7 @@ Result<void> validate_segment_overlap(const TileImage& tile, SegmentRanges& rang
   return {};
 }
 
-Result<void> validate_tiles(std::span<const TileImage> tiles, TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_tiles(std::span<const TileImage> tiles, TileIds& tile_ids) {
   tile_ids.reserve(tiles.size());
   SegmentRanges ranges;
   for (const TileImage& tile : tiles) {
@@ -111,8 +112,8 @@ bool steps_are_numbered(const TileProfilePlan& plan) {
   return true;
 }
 
-Result<void> validate_profile_plans(std::span<const TileProfilePlan> plans,
-                                    const TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_profile_plans(std::span<const TileProfilePlan> plans,
+                                                  const TileIds& tile_ids) {
   std::unordered_set<std::uint32_t> profile_tile_ids;
   profile_tile_ids.reserve(plans.size());
   for (const TileProfilePlan& plan : plans) {
@@ -133,8 +134,9 @@ bool is_valid_debug_region(const DebugRegion& region, const TileIds& tile_ids) {
          (region.physical_tile == NO_TILE || tile_ids.contains(region.physical_tile));
 }
 
-Result<void> validate_debug_map(std::span<const DebugSymbol> symbols,
-                                std::span<const DebugRegion> regions, const TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_debug_map(std::span<const DebugSymbol> symbols,
+                                              std::span<const DebugRegion> regions,
+                                              const TileIds& tile_ids) {
   const auto unnamed = [](const DebugSymbol& symbol) { return symbol.name.empty(); };
   const auto valid = [&](const DebugRegion& region) {
     return is_valid_debug_region(region, tile_ids);
@@ -146,8 +148,8 @@ Result<void> validate_debug_map(std::span<const DebugSymbol> symbols,
   return {};
 }
 
-Result<void> validate_binding_slice(const Binding& binding, const RegionSlice& slice,
-                                    const TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_binding_slice(const Binding& binding, const RegionSlice& slice,
+                                                  const TileIds& tile_ids) {
   if (slice.size > std::numeric_limits<std::uint32_t>::max()) {
     return invalid("binding {} slice is too large", binding.name);
   }
@@ -162,7 +164,8 @@ Result<void> validate_binding_slice(const Binding& binding, const RegionSlice& s
   return {};
 }
 
-Result<void> validate_bindings(const Application& application, const TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_bindings(const Application& application,
+                                             const TileIds& tile_ids) {
   std::unordered_set<std::string_view> binding_names;
   binding_names.reserve(application.inputs.size() + application.outputs.size() +
                         application.weights.size());
@@ -180,7 +183,8 @@ Result<void> validate_bindings(const Application& application, const TileIds& ti
   return {};
 }
 
-Result<void> validate_host_page_table(const HostExchange& exchange, HostPages& pages) {
+[[nodiscard]] Result<void> validate_host_page_table(const HostExchange& exchange,
+                                                    HostPages& pages) {
   pages.reserve(exchange.pages.size());
   for (const HostPage& page : exchange.pages) {
     pages.emplace(page.index, page.size);
@@ -196,7 +200,8 @@ Result<void> validate_host_page_table(const HostExchange& exchange, HostPages& p
 
 // The 4-byte command word must lie inside the command page; only checked when the device
 // makes host calls at all.
-Result<void> validate_host_startup(const HostExchange& exchange, const HostPages& pages) {
+[[nodiscard]] Result<void> validate_host_startup(const HostExchange& exchange,
+                                                 const HostPages& pages) {
   if (exchange.calls.empty()) {
     return {};
   }
@@ -211,8 +216,8 @@ Result<void> validate_host_startup(const HostExchange& exchange, const HostPages
   return {};
 }
 
-Result<void> validate_host_slice(const HostCall& call, const HostSlice& slice,
-                                 const HostPages& pages) {
+[[nodiscard]] Result<void> validate_host_slice(const HostCall& call, const HostSlice& slice,
+                                               const HostPages& pages) {
   const auto page = pages.find(slice.page);
   if (page == pages.end()) {
     return invalid("host call {} references missing page", call.name);
@@ -225,7 +230,8 @@ Result<void> validate_host_slice(const HostCall& call, const HostSlice& slice,
   return {};
 }
 
-Result<void> validate_host_calls(std::span<const HostCall> calls, const HostPages& pages) {
+[[nodiscard]] Result<void> validate_host_calls(std::span<const HostCall> calls,
+                                               const HostPages& pages) {
   for (const HostCall& call : calls) {
     if (call.invocations == 0) {
       return invalid("host call {} has no invocations", call.name);
@@ -241,7 +247,7 @@ Result<void> validate_host_calls(std::span<const HostCall> calls, const HostPage
   return {};
 }
 
-Result<void> validate_host_exchange(const HostExchange& exchange) {
+[[nodiscard]] Result<void> validate_host_exchange(const HostExchange& exchange) {
   HostPages pages;
   QEL_TRY(validate_host_page_table(exchange, pages));
   QEL_TRY(validate_host_startup(exchange, pages));

@@ -24,7 +24,7 @@ using detail::read_into;
 constexpr std::uint32_t PROFILE_SCHEMA_VERSION = 5;
 constexpr std::uint32_t OLDEST_PROFILE_SCHEMA_VERSION = 1;
 
-Result<CycleSample> read_sample(wire::CycleSample::Reader sample) {
+[[nodiscard]] Result<CycleSample> read_sample(wire::CycleSample::Reader sample) {
   CycleSample result;
   QEL_ASSIGN(result.step, ProfileStep::read(sample.getStep()));
   result.start_cycle = sample.getStartCycle();
@@ -32,7 +32,7 @@ Result<CycleSample> read_sample(wire::CycleSample::Reader sample) {
   return result;
 }
 
-Result<TileProfile> read_tile(wire::TileProfile::Reader tile) {
+[[nodiscard]] Result<TileProfile> read_tile(wire::TileProfile::Reader tile) {
   TileProfile result;
   QEL_TRY(read_into<read_sample>(result.samples, tile.getSamples()));
   result.physical_tile = tile.getPhysicalTile();
@@ -40,7 +40,7 @@ Result<TileProfile> read_tile(wire::TileProfile::Reader tile) {
 }
 
 // The version is checked before anything else of the report is read.
-Result<ProfileReport> read_report(wire::Profile::Reader root) {
+[[nodiscard]] Result<ProfileReport> read_report(wire::Profile::Reader root) {
   const std::uint32_t version = root.getSchemaVersion();
   if (version < OLDEST_PROFILE_SCHEMA_VERSION || version > PROFILE_SCHEMA_VERSION) {
     return detail::invalid("unsupported profile schema version {}", version);

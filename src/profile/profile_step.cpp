@@ -16,7 +16,8 @@ using detail::text_of;
 
 // Generated enum getters return the stored number unchecked.
 template <class Kind, class WireKind>
-Result<Kind> read_kind(WireKind kind, std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
+[[nodiscard]] Result<Kind> read_kind(WireKind kind,
+                                     std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
   const auto number = static_cast<std::uint16_t>(kind);
   if (const auto value = from_number(number)) {
     return *value;
@@ -24,14 +25,15 @@ Result<Kind> read_kind(WireKind kind, std::optional<Kind> (*from_number)(std::ui
   return tl::unexpected<PackageError>(PackageError::SchemaEnum{number});
 }
 
-Result<ProfileMetadata> read_metadata(wire::MetadataEntry::Reader entry) {
+[[nodiscard]] Result<ProfileMetadata> read_metadata(wire::MetadataEntry::Reader entry) {
   ProfileMetadata metadata;
   QEL_ASSIGN(metadata.name, decode_text(entry.getName()));
   QEL_ASSIGN(metadata.value, decode_text(entry.getValue()));
   return metadata;
 }
 
-Result<ProfileExchangeActivity> read_activity(wire::ExchangeActivity::Reader activity) {
+[[nodiscard]] Result<ProfileExchangeActivity> read_activity(
+    wire::ExchangeActivity::Reader activity) {
   ProfileExchangeActivity result;
   result.fanout = activity.getFanout();
   result.paired = activity.getPaired();
@@ -41,7 +43,7 @@ Result<ProfileExchangeActivity> read_activity(wire::ExchangeActivity::Reader act
   return result;
 }
 
-Result<ProfileStep> read_step(wire::ProfileStep::Reader step) {
+[[nodiscard]] Result<ProfileStep> read_step(wire::ProfileStep::Reader step) {
   ProfileStep result;
   result.local_index = step.getLocalIndex();
   result.phase = step.getPhase();

@@ -1,34 +1,17 @@
 #include "failure.hpp"
 
-#include <variant>
-
 #include <fmt/format.h>
 
 namespace qelpkg {
-namespace {
 
 using qel_package::PackageError;
 
-struct Describe {
-  std::string operator()(const PackageError::Capnp& error) const {
-    return error.exception.getDescription().cStr();
+std::string describe(const PackageError& error) {
+  const auto* invalid = error.get_if<PackageError::Invalid>();
+  if (invalid == nullptr || invalid->location.empty()) {
+    return error.message();
   }
-  std::string operator()(const PackageError::Io& error) const { return error.code.message(); }
-  std::string operator()(const PackageError::Utf8& error) const {
-    if (error.error_len) {
-      return fmt::format("invalid UTF-8 sequence of {} bytes after {} valid bytes of a text",
-                         *error.error_len, error.valid_up_to);
-    }
-    return fmt::format("text ends inside a UTF-8 sequence after {} valid bytes", error.valid_up_to);
-  }
-  std::string operator()(const PackageError::SchemaEnum& error) const {
-    return fmt::format("enumeration value {} is not defined by the schema", error.value);
-  }
-  std::string operator()(const PackageError::Invalid& error) const { return error.message; }
-};
-
-}  // namespace
-
-std::string describe(const PackageError& error) { return std::visit(Describe{}, error.variant()); }
+  return fmt::format("{} (at {})", error.message(), invalid->location);
+}
 
 }  // namespace qelpkg

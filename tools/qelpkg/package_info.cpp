@@ -52,7 +52,7 @@ std::string kind_counts_text(const qel_package::TileProfilePlan& plan) {
 
 class InfoText {
  public:
-  Result<std::string> render(const Application& application) {
+  [[nodiscard]] Result<std::string> render(const Application& application) {
     line(0, "compiler version: {}", application.compiler_version);
     tiles(application);
     for (const auto& [title, list] :
@@ -115,7 +115,7 @@ class InfoText {
     }
   }
 
-  Result<void> bindings(std::string_view title, const std::vector<Binding>& list) {
+  [[nodiscard]] Result<void> bindings(std::string_view title, const std::vector<Binding>& list) {
     out_.push_back('\n');
     if (!heading(0, title, list.size())) {
       return {};

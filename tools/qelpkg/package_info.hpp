@@ -11,11 +11,13 @@ namespace qelpkg {
 
 // Sections for the tiles, bindings, host exchange, entry points, device configuration writes,
 // profile plans and debug map; addresses in hexadecimal.
-qel_package::Result<std::string> package_info_text(const qel_package::Application& application);
+[[nodiscard]] qel_package::Result<std::string> package_info_text(
+    const qel_package::Application& application);
 
 // The same summary as JSON: the package's JSON form with each segment's data replaced by its
 // data_size, each tile's load_base and image_size, each binding's byte_len, and each profile
 // plan's steps replaced by their count and the count of each kind.
-qel_package::Result<Json> package_info_json(const qel_package::Application& application);
+[[nodiscard]] qel_package::Result<Json> package_info_json(
+    const qel_package::Application& application);
 
 }  // namespace qelpkg

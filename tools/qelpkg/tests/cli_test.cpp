@@ -304,6 +304,13 @@ TEST_F(Cli, ProfileBuildShowAndTrace) {
   EXPECT_FALSE(fs::exists(path("short.profile")));
 }
 
+TEST_F(Cli, Version) {
+  const Outcome version = qelpkg({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "qelpkg " QELPKG_VERSION "\n");
+  EXPECT_EQ(version.err, "");
+}
+
 TEST_F(Cli, UsageErrors) {
   const std::vector<std::vector<std::string>> cases{
       {},

@@ -7,6 +7,7 @@
 #include <qel_package/profile.hpp>
 
 #include "chrome_trace.hpp"
+#include "failure.hpp"
 #include "package_info.hpp"
 #include "profile_summary.hpp"
 
@@ -191,4 +192,14 @@ TEST(ChromeTrace, RefusesAClockOfZero) {
 }
 
 }  // namespace
+// A library error as qelpkg reports it: the message, then where the rule broke if known.
+TEST(Describe, MessageThenLocation) {
+  using qel_package::PackageError;
+  EXPECT_EQ(describe(PackageError::Invalid{"duplicate physical tile 3", "tiles[1]"}),
+            "duplicate physical tile 3 (at tiles[1])");
+  EXPECT_EQ(describe(PackageError::Invalid{"application has no tiles"}),
+            "application has no tiles");
+  EXPECT_EQ(describe(PackageError::SchemaEnum{9}), "enumeration value 9 is not in the schema");
+}
+
 }  // namespace qelpkg

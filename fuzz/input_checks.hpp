@@ -18,4 +18,10 @@ std::optional<std::string> check_package_input(std::span<const std::uint8_t> byt
 // Reads bytes as a cycle profile report. When that succeeds, it writes and reads back equal.
 std::optional<std::string> check_report_input(std::span<const std::uint8_t> bytes);
 
+// Opens bytes as a package view, in place and from an unaligned copy, and reads them the
+// owning way: both fail with the same error (rendering and location) or both succeed with
+// equal packages, and tile images, output bindings and a profile report agree. The same for
+// bytes as a cycle profile report.
+std::optional<std::string> check_view_agrees(std::span<const std::uint8_t> bytes);
+
 }  // namespace qel_package::fuzzing

@@ -7,8 +7,10 @@
 namespace {
 
 std::atomic<std::size_t> largest{0};
+std::atomic<std::size_t> total{0};
 
 void* allocate(std::size_t size) {
+  total.fetch_add(size, std::memory_order_relaxed);
   std::size_t seen = largest.load(std::memory_order_relaxed);
   while (size > seen && !largest.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
   }
@@ -24,6 +26,8 @@ namespace qel_package::testing {
 
 std::size_t largest_allocation() { return largest.load(); }
 void reset_largest_allocation() { largest.store(0); }
+std::size_t allocated_bytes() { return total.load(); }
+void reset_allocated_bytes() { total.store(0); }
 
 }  // namespace qel_package::testing
 

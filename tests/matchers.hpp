@@ -35,6 +35,22 @@ MATCHER_P(FailedWithMessage, message, "failed with Invalid(\"" + std::string(mes
   return invalid != nullptr && invalid->message == message;
 }
 
+// A Result that failed with Invalid, exactly this message and this location.
+MATCHER_P2(FailedAt, message, location,
+           "failed with Invalid(\"" + std::string(message) + "\") at \"" + std::string(location) +
+               "\"") {
+  if (arg) {
+    *result_listener << "succeeded";
+    return false;
+  }
+  const auto* invalid = arg.error().template get_if<PackageError::Invalid>();
+  *result_listener << "failed with " << arg.error();
+  if (invalid != nullptr) {
+    *result_listener << " at \"" << invalid->location << '"';
+  }
+  return invalid != nullptr && invalid->message == message && invalid->location == location;
+}
+
 // A Result that failed with an error whose debug rendering is exactly this text.
 MATCHER_P(FailedAs, rendering, "failed with " + std::string(rendering)) {
   if (arg) {

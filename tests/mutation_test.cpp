@@ -161,15 +161,17 @@ const Mutation MUTATIONS[] = {
 };
 
 // Every mutation of every seed either fails to read with a PackageError or reads a value
-// that survives a write and a read.
+// that survives a write and a read; and the views agree with the owning readers on it.
 void mutate_all(const std::vector<Bytes>& seeds, const std::vector<Bytes>& others, Check check) {
   Mutator mutator(0x6D757461);
   for (std::size_t s = 0; s < seeds.size(); ++s) {
     for (const Mutation& mutation : MUTATIONS) {
       for (int i = 0; i < mutation.count; ++i) {
         const Bytes input = mutation.apply(mutator, seeds[s], others[i % others.size()]);
-        if (const auto broken = check(input)) {
-          ADD_FAILURE() << mutation.name << " " << i << " of seed " << s << ": " << *broken;
+        for (const Check each : {check, fuzzing::check_view_agrees}) {
+          if (const auto broken = each(input)) {
+            ADD_FAILURE() << mutation.name << " " << i << " of seed " << s << ": " << *broken;
+          }
         }
       }
     }
@@ -198,6 +200,7 @@ TEST(Mutation, EveryWordTruncationOfASmallPackage) {
     const Bytes input(bytes.begin(), bytes.begin() + size);
     EXPECT_FALSE(Application::read(input)) << "truncated to " << size << " bytes";
     EXPECT_EQ(fuzzing::check_package_input(input), std::nullopt);
+    EXPECT_EQ(fuzzing::check_view_agrees(input), std::nullopt);
     EXPECT_FALSE(ProfileReport::read(input));
   }
 }

@@ -7,15 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <qel_package/application.hpp>
+#include <qel_package/application_view.hpp>
 #include <qel_package/constants.hpp>
 
 #include "fixtures.hpp"
 #include "matchers.hpp"
+#include "unvalidated_bytes.hpp"
 
 namespace qel_package {
 namespace {
 
 using profile::ProfileStep;
+using testing::FailedAt;
 using testing::FailedWithMessage;
 using testing::Succeeded;
 
@@ -27,6 +30,7 @@ struct ValidationCase {
   const char* name;
   Mutation mutate;
   std::optional<std::string> message;  // empty: the package is valid
+  std::string location{};              // where the rule broke
 };
 
 void check(const std::vector<ValidationCase>& cases) {
@@ -34,10 +38,14 @@ void check(const std::vector<ValidationCase>& cases) {
     SCOPED_TRACE(c.name);
     Application application = tests::sample();
     c.mutate(application);
+    // The records and a view of the same package answer alike.
+    const auto view = ApplicationView::open(testing::unvalidated_bytes(application));
     if (c.message) {
-      EXPECT_THAT(application.validate(), FailedWithMessage(*c.message));
+      EXPECT_THAT(application.validate(), FailedAt(*c.message, c.location));
+      EXPECT_THAT(view, FailedAt(*c.message, c.location));
     } else {
       EXPECT_THAT(application.validate(), Succeeded());
+      EXPECT_THAT(view, Succeeded());
     }
   }
 }
@@ -75,7 +83,7 @@ TEST(Validate, Tiles) {
          a.device_config_writes = {{.offset = 2}};
          a.debug_symbols = {{}};
        },
-       "application has no tiles"},
+       "application has no tiles", ""},
       {"tiles 0 and 3", [](Application& a) { a.tiles.push_back({.physical_tile = 3}); },
        std::nullopt},
       {"two tiles 3",
@@ -83,7 +91,7 @@ TEST(Validate, Tiles) {
          a.tiles.push_back({.physical_tile = 3});
          a.tiles.push_back({.physical_tile = 3});
        },
-       "duplicate physical tile 3"},
+       "duplicate physical tile 3", "tiles[2]"},
       {"a tile without segments", [](Application& a) { a.tiles.push_back({.physical_tile = 1}); },
        std::nullopt},
   });
@@ -100,40 +108,45 @@ TEST(Validate, DeviceConfigWrites) {
        [](Application& a) {
          a.device_config_writes = {{2, 1}};
        },
-       "unaligned or duplicate device configuration write"},
+       "unaligned or duplicate device configuration write", "device_config_writes[0]"},
       {"offset 4 twice with different values",
        [](Application& a) {
          a.device_config_writes = {{4, 1}, {4, 2}};
        },
-       "unaligned or duplicate device configuration write"},
+       "unaligned or duplicate device configuration write", "device_config_writes[1]"},
       {"checked before the tiles",
        [](Application& a) {
          a.device_config_writes = {{4, 1}, {4, 1}};
          a.tiles.push_back(a.tiles[0]);
        },
-       "unaligned or duplicate device configuration write"},
+       "unaligned or duplicate device configuration write", "device_config_writes[1]"},
   });
 }
 
 TEST(Validate, Segments) {
   check({
       {"4 bytes below the window", segments({segment(TILE_MEMORY_BASE - 4, 8, 4)}),
-       "invalid segment on tile 0: address=0x4bffc end=0x4c004 memory_size=8 data_size=4"},
+       "invalid segment on tile 0: address=0x4bffc end=0x4c004 memory_size=8 data_size=4",
+       "tiles[0].segments[0]"},
       {"ends exactly at the window end", segments({segment(0xE0000, 0x8000)}), std::nullopt},
       {"ends one byte beyond the window", segments({segment(0xE0000, 0x8001)}),
-       "invalid segment on tile 0: address=0xe0000 end=0xe8001 memory_size=32769 data_size=0"},
+       "invalid segment on tile 0: address=0xe0000 end=0xe8001 memory_size=32769 data_size=0",
+       "tiles[0].segments[0]"},
       {"more data than memory", segments({segment(TILE_MEMORY_BASE, 2, 4)}),
-       "invalid segment on tile 0: address=0x4c000 end=0x4c002 memory_size=2 data_size=4"},
+       "invalid segment on tile 0: address=0x4c000 end=0x4c002 memory_size=2 data_size=4",
+       "tiles[0].segments[0]"},
       {"data filling its memory", segments({segment(TILE_MEMORY_BASE, 4, 4)}), std::nullopt},
       {"end beyond 32 bits, before the window", segments({segment(0xFFFFFFF0, 0x20)}),
-       "segment address overflow"},
+       "segment address overflow", "tiles[0].segments[0]"},
       {"empty segment below the window", segments({segment(0x1000, 0)}),
-       "invalid segment on tile 0: address=0x1000 end=0x1000 memory_size=0 data_size=0"},
+       "invalid segment on tile 0: address=0x1000 end=0x1000 memory_size=0 data_size=0",
+       "tiles[0].segments[0]"},
       {"reported for the tile it is on",
        [](Application& a) {
          a.tiles.push_back({.physical_tile = 9, .segments = {segment(0xE8000, 1)}});
        },
-       "invalid segment on tile 9: address=0xe8000 end=0xe8001 memory_size=1 data_size=0"},
+       "invalid segment on tile 9: address=0xe8000 end=0xe8001 memory_size=1 data_size=0",
+       "tiles[1].segments[0]"},
   });
 }
 
@@ -141,19 +154,22 @@ TEST(Validate, SegmentOverlap) {
   check({
       {"lower range first whatever the list order",
        segments({segment(TILE_MEMORY_BASE + 4, 8), segment(TILE_MEMORY_BASE, 8)}),
-       "overlapping segments on tile 0: 0x4c000..0x4c008 and 0x4c004..0x4c00c"},
+       "overlapping segments on tile 0: 0x4c000..0x4c008 and 0x4c004..0x4c00c",
+       "tiles[0].segments[0]"},
       {"touching segments",
        segments({segment(TILE_MEMORY_BASE + 8, 8), segment(TILE_MEMORY_BASE, 8)}), std::nullopt},
       {"a copy of a segment",
        [](Application& a) { a.tiles[0].segments.push_back(a.tiles[0].segments[0]); },
-       "overlapping segments on tile 0: 0x4c000..0x4c008 and 0x4c000..0x4c008"},
+       "overlapping segments on tile 0: 0x4c000..0x4c008 and 0x4c000..0x4c008",
+       "tiles[0].segments[1]"},
       {"an empty segment inside another",
        [](Application& a) { a.tiles[0].segments.push_back(segment(TILE_MEMORY_BASE + 2, 0)); },
        std::nullopt},
       {"found between neighbours after sorting",
        segments({segment(0x50000, 0x10), segment(0x4C000, 0x10), segment(0x50008, 0x10),
                  segment(0x60000, 0x10)}),
-       "overlapping segments on tile 0: 0x50000..0x50010 and 0x50008..0x50018"},
+       "overlapping segments on tile 0: 0x50000..0x50010 and 0x50008..0x50018",
+       "tiles[0].segments[2]"},
       {"segments on different tiles may share addresses",
        [](Application& a) {
          a.tiles.push_back({.physical_tile = 1, .segments = a.tiles[0].segments});
@@ -174,17 +190,17 @@ TEST(Validate, ProfilePlans) {
        [](Application& a) {
          a.profile_tiles = {{7, {}}};
        },
-       "invalid tile profile plan"},
+       "invalid tile profile plan", "profile_tiles[0]"},
       {"two plans for one tile",
        [](Application& a) {
          a.profile_tiles = {{0, {}}, {0, {}}};
        },
-       "invalid tile profile plan"},
+       "invalid tile profile plan", "profile_tiles[1]"},
       {"steps numbered from 1",
        [](Application& a) {
          a.profile_tiles = {{0, {step(1), step(2), step(3)}}};
        },
-       "invalid tile profile plan"},
+       "invalid tile profile plan", "profile_tiles[0].steps[0].local_index"},
   });
 }
 
@@ -201,27 +217,27 @@ TEST(Validate, DebugMap) {
        [](Application& a) {
          a.debug_symbols = {{"", 0}};
        },
-       "invalid package debug map"},
+       "invalid package debug map", "debug_symbols[0]"},
       {"an unnamed region",
        [](Application& a) {
          a.debug_regions = {{0, 0, 1, ""}};
        },
-       "invalid package debug map"},
+       "invalid package debug map", "debug_regions[0]"},
       {"a region of size 0",
        [](Application& a) {
          a.debug_regions = {{0, 0, 0, "r"}};
        },
-       "invalid package debug map"},
+       "invalid package debug map", "debug_regions[0]"},
       {"a region ending beyond 32 bits",
        [](Application& a) {
          a.debug_regions = {{no_tile, 0xFFFFFFFF, 1, "r"}};
        },
-       "invalid package debug map"},
+       "invalid package debug map", "debug_regions[0]"},
       {"a region on a missing tile",
        [](Application& a) {
          a.debug_regions = {{5, 0, 1, "r"}};
        },
-       "invalid package debug map"},
+       "invalid package debug map", "debug_regions[0]"},
   });
 }
 
@@ -239,34 +255,34 @@ TEST(Validate, Bindings) {
        },
        std::nullopt},
       {"an empty name", [](Application& a) { a.inputs = {binding("")}; },
-       "empty or duplicate binding "},
+       "empty or duplicate binding ", "inputs[0]"},
       {"an input and a weight share a name",
        [](Application& a) {
          a.inputs = {binding("x")};
          a.outputs = {binding("y")};
          a.weights = {binding("x")};
        },
-       "empty or duplicate binding x"},
+       "empty or duplicate binding x", "weights[0]"},
       {"a slice of 2^32 bytes",
        [](Application& a) { a.inputs = {binding("x", {slice(0, TILE_MEMORY_BASE, 1ull << 32)})}; },
-       "binding x slice is too large"},
+       "binding x slice is too large", "inputs[0].slices[0]"},
       {"a tile address end beyond 32 bits",
        [](Application& a) { a.outputs = {binding("x", {slice(0, 0xFFFFFFFF, 1)})}; },
-       "binding address overflow"},
+       "binding address overflow", "outputs[0].slices[0]"},
       {"a slice on a missing tile",
        [](Application& a) { a.outputs = {binding("x", {slice(1, TILE_MEMORY_BASE, 4)})}; },
-       "binding x references invalid tile memory"},
+       "binding x references invalid tile memory", "outputs[0].slices[0]"},
       {"a slice one byte below the window",
        [](Application& a) { a.weights = {binding("x", {slice(0, TILE_MEMORY_BASE - 1, 4)})}; },
-       "binding x references invalid tile memory"},
+       "binding x references invalid tile memory", "weights[0].slices[0]"},
       {"a slice one byte beyond the window",
        [](Application& a) { a.weights = {binding("x", {slice(0, TILE_MEMORY_END - 3, 4)})}; },
-       "binding x references invalid tile memory"},
+       "binding x references invalid tile memory", "weights[0].slices[0]"},
       {"the extent is checked before any slice",
        [](Application& a) {
          a.inputs = {binding("x", {slice(1, 0, 4), slice(0, TILE_MEMORY_BASE, 4, U64_MAX)})};
        },
-       "binding x file range overflows"},
+       "binding x file range overflows", "inputs[0].slices[1]"},
   });
 }
 

@@ -39,7 +39,7 @@ class QEL_PACKAGE_API PackageError {
     }
     ~Capnp() = default;
   };
-  // An operating-system input/output error. No library operation produces one.
+  // An input/output error: a stream that refused what the library wrote to it.
   struct Io {
     std::error_code code;
   };

@@ -72,6 +72,13 @@ struct QEL_PACKAGE_API ProfileStep {
   void write(profile_capnp::ProfileStep::Builder output) const;
 };
 
+// The cycles between two readings of the free-running 32-bit counter: the difference modulo
+// 2^32, so that a step across a counter wrap still has its true length.
+constexpr std::uint32_t cycles_between(std::uint32_t start_cycle,
+                                       std::uint32_t end_cycle) noexcept {
+  return static_cast<std::uint32_t>(end_cycle - start_cycle);
+}
+
 // One planned step as it was measured. The counter is free-running: end_cycle is below
 // start_cycle when it wrapped.
 struct CycleSample {
@@ -80,6 +87,9 @@ struct CycleSample {
   std::uint32_t end_cycle{};
 
   bool operator==(const CycleSample&) const = default;
+
+  // The cycles the step took, wrap-aware.
+  std::uint32_t cycles() const noexcept { return cycles_between(start_cycle, end_cycle); }
 };
 
 struct TileProfile {

@@ -36,7 +36,7 @@ class AppendStream final : public kj::OutputStream {
 
 // Stream framing: a little-endian u32 holding the segment count minus one, a u32 length in
 // words for each segment, zero padding to a word boundary, then the segments in order.
-Result<kj::Array<capnp::word>> copy_framed_message(std::span<const std::uint8_t> input) {
+Result<std::size_t> framed_message_words(std::span<const std::uint8_t> input) {
   if (input.size() < 4) {
     return capnp_failure(framing_error(
         fmt::format("message of {} bytes ends before its segment count", input.size())));
@@ -63,8 +63,13 @@ Result<kj::Array<capnp::word>> copy_framed_message(std::span<const std::uint8_t>
         fmt::format("message claims {} words of segments but only {} follow its segment table",
                     message_words, available_words)));
   }
-  const std::size_t table_words = table_bytes / sizeof(capnp::word);
-  auto words = kj::heapArray<capnp::word>(table_words + message_words);
+  return table_bytes / sizeof(capnp::word) + message_words;
+}
+
+Result<kj::Array<capnp::word>> copy_framed_message(std::span<const std::uint8_t> input) {
+  std::size_t message_words = 0;
+  QEL_ASSIGN(message_words, framed_message_words(input));
+  auto words = kj::heapArray<capnp::word>(message_words);
   std::memcpy(words.asBytes().begin(), input.data(), words.asBytes().size());
   return words;
 }

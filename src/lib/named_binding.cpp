@@ -1,24 +1,26 @@
+#include "lib/named_binding.hpp"
+
 #include <qel_package/application.hpp>
-
-#include <utility>
-
-#include "lib/fail.hpp"
+#include <qel_package/application_view.hpp>
 
 namespace qel_package {
 
-// Searched in the order validation walks the bindings, which keeps names unique across the
-// three lists.
 Result<NamedBinding> Application::binding(std::string_view name) const& {
-  for (const auto& [kind, list] :
-       {std::pair{BindingKind::Input, &inputs}, std::pair{BindingKind::Output, &outputs},
-        std::pair{BindingKind::Weight, &weights}}) {
-    for (const Binding& candidate : *list) {
-      if (candidate.name == name) {
-        return NamedBinding{kind, &candidate};
-      }
-    }
-  }
-  return detail::invalid("application has no {} binding", name);
+  detail::BindingPosition found{};
+  QEL_ASSIGN(found, detail::find_binding(*this, name));
+  const std::vector<Binding>& list = found.kind == BindingKind::Input    ? inputs
+                                     : found.kind == BindingKind::Output ? outputs
+                                                                         : weights;
+  return NamedBinding{found.kind, &list[found.index]};
+}
+
+Result<NamedBindingView> ApplicationView::binding(std::string_view name) const {
+  detail::BindingPosition found{};
+  QEL_ASSIGN(found, detail::find_binding(*this, name));
+  const BindingListView list = found.kind == BindingKind::Input    ? inputs()
+                               : found.kind == BindingKind::Output ? outputs()
+                                                                   : weights();
+  return NamedBindingView{found.kind, list[found.index]};
 }
 
 }  // namespace qel_package

@@ -6,10 +6,11 @@
 #include <capnp/message.h>
 
 #include <qel_package/profile.hpp>
+#include <qel_package/profile_view.hpp>
 
 #include "lib/fail.hpp"
 #include "lib/message.hpp"
-#include "lib/read_into.hpp"
+#include "lib/wire_check.hpp"
 
 namespace qel_package::profile {
 namespace {
@@ -17,39 +18,11 @@ namespace {
 namespace wire = profile_capnp;
 
 using detail::element_count;
-using detail::read_into;
 
 // The version this writer stores. Readers take every version from the oldest up to it
 // alike; 0 is what a missing root reads as.
 constexpr std::uint32_t PROFILE_SCHEMA_VERSION = 5;
 constexpr std::uint32_t OLDEST_PROFILE_SCHEMA_VERSION = 1;
-
-[[nodiscard]] Result<CycleSample> read_sample(wire::CycleSample::Reader sample) {
-  CycleSample result;
-  QEL_ASSIGN(result.step, ProfileStep::read(sample.getStep()));
-  result.start_cycle = sample.getStartCycle();
-  result.end_cycle = sample.getEndCycle();
-  return result;
-}
-
-[[nodiscard]] Result<TileProfile> read_tile(wire::TileProfile::Reader tile) {
-  TileProfile result;
-  QEL_TRY(read_into<read_sample>(result.samples, tile.getSamples()));
-  result.physical_tile = tile.getPhysicalTile();
-  return result;
-}
-
-// The version is checked before anything else of the report is read.
-[[nodiscard]] Result<ProfileReport> read_report(wire::Profile::Reader root) {
-  const std::uint32_t version = root.getSchemaVersion();
-  if (version < OLDEST_PROFILE_SCHEMA_VERSION || version > PROFILE_SCHEMA_VERSION) {
-    return detail::invalid("unsupported profile schema version {}", version);
-  }
-  ProfileReport report;
-  QEL_TRY(read_into<read_tile>(report.tiles, root.getTiles()));
-  report.clock_hz = root.getClockHz();
-  return report;
-}
 
 void write_report(const ProfileReport& report, wire::Profile::Builder root) {
   root.setSchemaVersion(PROFILE_SCHEMA_VERSION);
@@ -69,9 +42,35 @@ void write_report(const ProfileReport& report, wire::Profile::Builder root) {
 }
 
 }  // namespace
+}  // namespace qel_package::profile
+
+namespace qel_package::detail {
+
+// The version is checked before anything else of the report.
+Result<void> check_report(profile_capnp::Profile::Reader root) {
+  const std::uint32_t version = root.getSchemaVersion();
+  if (version < profile::OLDEST_PROFILE_SCHEMA_VERSION ||
+      version > profile::PROFILE_SCHEMA_VERSION) {
+    return invalid("unsupported profile schema version {}", version);
+  }
+  for (const auto tile : root.getTiles()) {
+    for (const auto sample : tile.getSamples()) {
+      QEL_TRY(check_step(sample.getStep()));
+    }
+  }
+  return {};
+}
+
+}  // namespace qel_package::detail
+
+namespace qel_package::profile {
 
 Result<ProfileReport> ProfileReport::read(std::span<const std::uint8_t> input) {
-  return detail::read_message<wire::Profile>(input, read_report);
+  auto view = ProfileReportView::open(input);
+  if (!view) {
+    return tl::unexpected(std::move(view).error());
+  }
+  return view->to_report();
 }
 
 Result<void> ProfileReport::write(std::vector<std::uint8_t>& output) const {

@@ -1,67 +1,84 @@
 #include <qel_package/profile.hpp>
+#include <qel_package/profile_view.hpp>
 
 #include "lib/fail.hpp"
 #include "lib/message.hpp"
-#include "lib/read_into.hpp"
+#include "lib/wire_check.hpp"
 
-namespace qel_package::profile {
+namespace qel_package::detail {
 namespace {
 
-namespace wire = profile_capnp;
-
-using detail::decode_text;
-using detail::element_count;
-using detail::read_into;
-using detail::text_of;
-
 // Generated enum getters return the stored number unchecked.
-template <class Kind, class WireKind>
-[[nodiscard]] Result<Kind> read_kind(WireKind kind,
-                                     std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
+template <class WireKind, class Kind>
+[[nodiscard]] Result<void> check_kind(WireKind kind,
+                                      std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
   const auto number = static_cast<std::uint16_t>(kind);
-  if (const auto value = from_number(number)) {
-    return *value;
+  if (!from_number(number)) {
+    return tl::unexpected<PackageError>(PackageError::SchemaEnum{number});
   }
-  return tl::unexpected<PackageError>(PackageError::SchemaEnum{number});
-}
-
-[[nodiscard]] Result<ProfileMetadata> read_metadata(wire::MetadataEntry::Reader entry) {
-  ProfileMetadata metadata;
-  QEL_ASSIGN(metadata.name, decode_text(entry.getName()));
-  QEL_ASSIGN(metadata.value, decode_text(entry.getValue()));
-  return metadata;
-}
-
-[[nodiscard]] Result<ProfileExchangeActivity> read_activity(
-    wire::ExchangeActivity::Reader activity) {
-  ProfileExchangeActivity result;
-  result.fanout = activity.getFanout();
-  result.paired = activity.getPaired();
-  QEL_ASSIGN(result.kind, read_kind(activity.getKind(), exchange_activity_kind_from_number));
-  result.start_cycle = activity.getStartCycle();
-  result.end_cycle = activity.getEndCycle();
-  return result;
-}
-
-[[nodiscard]] Result<ProfileStep> read_step(wire::ProfileStep::Reader step) {
-  ProfileStep result;
-  result.local_index = step.getLocalIndex();
-  result.phase = step.getPhase();
-  result.epoch = step.getEpoch();
-  QEL_ASSIGN(result.operation, decode_text(step.getOperation()));
-  QEL_ASSIGN(result.kind, read_kind(step.getKind(), step_kind_from_number));
-  QEL_ASSIGN(result.kernel, decode_text(step.getKernel()));
-  QEL_TRY(read_into<read_metadata>(result.metadata, step.getMetadata()));
-  QEL_TRY(read_into<read_activity>(result.exchange_activities, step.getExchangeActivities()));
-  result.exchange_event_cycles = step.getExchangeEventCycles();
-  return result;
+  return {};
 }
 
 }  // namespace
 
+Result<void> check_step(profile_capnp::ProfileStep::Reader step) {
+  QEL_TRY(check_text(step.getOperation()));
+  QEL_TRY(check_kind(step.getKind(), profile::step_kind_from_number));
+  QEL_TRY(check_text(step.getKernel()));
+  for (const auto entry : step.getMetadata()) {
+    QEL_TRY(check_text(entry.getName()));
+    QEL_TRY(check_text(entry.getValue()));
+  }
+  for (const auto activity : step.getExchangeActivities()) {
+    QEL_TRY(check_kind(activity.getKind(), profile::exchange_activity_kind_from_number));
+  }
+  return {};
+}
+
+}  // namespace qel_package::detail
+
+namespace qel_package::profile {
+
+namespace wire = profile_capnp;
+
+using detail::element_count;
+using detail::text_of;
+
+ProfileStep ProfileStepView::to_step() const {
+  ProfileStep result{
+      .local_index = local_index(),
+      .phase = phase(),
+      .epoch = epoch(),
+      .operation = std::string(operation()),
+      .kind = kind(),
+      .kernel = std::string(kernel()),
+      .exchange_event_cycles = exchange_event_cycles(),
+  };
+  const auto entries = metadata();
+  result.metadata.reserve(entries.size());
+  for (const ProfileMetadataView entry : entries) {
+    result.metadata.push_back(
+        ProfileMetadata{.name = std::string(entry.name()), .value = std::string(entry.value())});
+  }
+  const auto activities = exchange_activities();
+  result.exchange_activities.reserve(activities.size());
+  for (const ProfileExchangeActivityView activity : activities) {
+    result.exchange_activities.push_back(ProfileExchangeActivity{
+        .fanout = activity.fanout(),
+        .paired = activity.paired(),
+        .kind = activity.kind(),
+        .start_cycle = activity.start_cycle(),
+        .end_cycle = activity.end_cycle(),
+    });
+  }
+  return result;
+}
+
+// Checks the step where it lies, then converts it through a view of it.
 Result<ProfileStep> ProfileStep::read(wire::ProfileStep::Reader step) {
   try {
-    return read_step(step);
+    QEL_TRY(detail::check_step(step));
+    return ProfileStepView(step).to_step();
   } catch (kj::Exception& exception) {
     return detail::capnp_failure(std::move(exception));
   }

@@ -1,27 +1,37 @@
 #include "commands.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <span>
+#include <sstream>
 #include <string_view>
 
 #include <fmt/format.h>
 
 #include <qel_package/application.hpp>
+#include <qel_package/chrome_trace.hpp>
 #include <qel_package/profile.hpp>
+#include <qel_package/profile_summary.hpp>
 
-#include "chrome_trace.hpp"
 #include "file_io.hpp"
+#include "json_writer.hpp"
+#include "message_framing.hpp"
 #include "package_info.hpp"
-#include "profile_summary.hpp"
 #include "record_json.hpp"
 #include "record_json_reader.hpp"
+#include "terminal_text.hpp"
 #include "tile_extent.hpp"
 
 namespace qelpkg {
 namespace {
 
 using qel_package::Application;
+using qel_package::profile::CycleSample;
 using qel_package::profile::ProfileReport;
+using qel_package::profile::ProfileSummarizer;
+using qel_package::profile::ProfileSummary;
+using qel_package::profile::TileProfile;
+using qel_package::profile::TimelineOptions;
 
 // Returns early with the failure of an Outcome; keeps the commands flat.
 #define QELPKG_TRY(expression)                                 \
@@ -31,21 +41,62 @@ using qel_package::profile::ProfileReport;
     }                                                          \
   } while (false)
 
-// Reads a package or a report file; Record is Application or ProfileReport.
-template <class Record>
-Outcome<Record> read_record(const std::string& path) {
-  auto bytes = read_file(path);
-  if (!bytes) {
-    return tl::unexpected(std::move(bytes).error());
+// What a file holds when it is not what a command wants, or nothing when it is no other kind.
+template <class Wanted, class Other>
+std::optional<std::string> other_kind(std::span<const std::uint8_t> bytes) {
+  constexpr auto name = [](bool package) {
+    return package ? "an application package" : "a cycle profile report";
+  };
+  if (!Other::read(bytes)) {
+    return std::nullopt;
   }
-  auto record = Record::read(*bytes);
+  return fmt::format("holds {}, not {}", name(std::is_same_v<Other, Application>),
+                     name(std::is_same_v<Wanted, Application>));
+}
+
+// Whether a package read failed on its header, as the other kind of file does.
+bool wrong_header(const qel_package::PackageError& error) {
+  const auto* invalid = error.get_if<qel_package::PackageError::Invalid>();
+  return invalid != nullptr && invalid->message == "incompatible package header";
+}
+
+// Reads a package (Application) or a report (ProfileReport) from the bytes of path. The
+// header fields of the two overlap: a package reads as a plausible report, and a report
+// fails as a package only on its header. So a report is also tried as a package, and a
+// package whose header is wrong as a report.
+template <class Record>
+Outcome<Record> read_record(const std::string& path, std::span<const std::uint8_t> bytes) {
+  constexpr bool package = std::is_same_v<Record, Application>;
+  using Other = std::conditional_t<package, ProfileReport, Application>;
+  auto record = Record::read(bytes);
+  if (!package || (!record && wrong_header(record.error()))) {
+    if (auto other = other_kind<Record, Other>(bytes)) {
+      return tl::unexpected(Failure{path, *std::move(other)});
+    }
+  }
   if (!record) {
     return failure(path, record.error());
   }
   return *std::move(record);
 }
 
+template <class Record>
+Outcome<Record> read_record(const std::string& path) {
+  const auto input = read_message_input(path);
+  QELPKG_TRY(input);
+  return read_record<Record>(path, input->bytes());
+}
+
+// The JSON form of a document, indented, on standard output.
 Outcome<void> print_json(const Json& json) { return write_stdout(json.dump(2) + '\n'); }
+
+std::string_view text_of(std::span<const std::uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
 
 }  // namespace
 
@@ -54,23 +105,28 @@ Outcome<bool> validate(const std::vector<std::string>& packages) {
   for (const std::string& path : packages) {
     const auto application = read_record<Application>(path);
     all_valid = all_valid && application.has_value();
-    QELPKG_TRY(write_stdout(
-        fmt::format("{}: {}\n", path, application ? "ok" : application.error().message)));
+    QELPKG_TRY(write_stdout(fmt::format(
+        "{}: {}\n", printable(path), application ? "ok" : printable(application.error().message))));
   }
   return all_valid;
 }
 
 Outcome<void> info(const std::string& package, bool json) {
-  const auto application = read_record<Application>(package);
+  const auto input = read_message_input(package);
+  QELPKG_TRY(input);
+  const auto application = read_record<Application>(package, input->bytes());
   QELPKG_TRY(application);
+  const MessageSize size{
+      .message = framed_message_bytes(input->bytes()),
+      .file = input->whole() ? std::optional(input->bytes().size()) : std::nullopt};
   if (json) {
-    auto info = package_info_json(*application);
+    auto info = package_info_json(*application, size);
     if (!info) {
       return failure(package, info.error());
     }
     return print_json(*info);
   }
-  auto text = package_info_text(*application);
+  auto text = package_info_text(*application, size);
   if (!text) {
     return failure(package, text.error());
   }
@@ -80,16 +136,17 @@ Outcome<void> info(const std::string& package, bool json) {
 Outcome<void> dump(const std::string& package) {
   const auto application = read_record<Application>(package);
   QELPKG_TRY(application);
-  return print_json(to_json(*application));
+  StdoutWriter out;
+  write_json(*application, [&](std::string_view text) { out.append(text); });
+  return out.finish();
 }
 
 Outcome<void> pack(const std::string& json_file, const std::string& package) {
   tl::expected<Application, std::string> application;
   {
-    const auto bytes = read_file(json_file);
-    QELPKG_TRY(bytes);
-    application = from_json_text<Application>(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    const auto input = read_whole_input(json_file);
+    QELPKG_TRY(input);
+    application = from_json_text<Application>(text_of(input->bytes()));
   }
   if (!application) {
     return tl::unexpected(Failure{json_file, application.error()});
@@ -98,7 +155,7 @@ Outcome<void> pack(const std::string& json_file, const std::string& package) {
   if (auto written = application->write(output); !written) {
     return failure(json_file, written.error());
   }
-  return write_file_atomically(package, output);
+  return write_output(package, output);
 }
 
 Outcome<void> image(const std::string& package, std::uint32_t tile, const std::string& output) {
@@ -108,22 +165,28 @@ Outcome<void> image(const std::string& package, std::uint32_t tile, const std::s
   if (!image) {
     return failure(package, image.error());
   }
-  QELPKG_TRY(write_file_atomically(output, *image));
+  QELPKG_TRY(write_output(output, *image));
   // tile_image succeeded, so the tile exists and has segments.
   const auto found =
       std::find_if(application->tiles.begin(), application->tiles.end(),
                    [&](const auto& candidate) { return candidate.physical_tile == tile; });
-  return write_stdout(fmt::format("tile {}: load base 0x{:x}, {} bytes\n", tile,
-                                  tile_extent(*found)->load_base, image->size()));
+  const std::string summary = fmt::format("tile {}: load base 0x{:x}, {} bytes\n", tile,
+                                          tile_extent(*found)->load_base, image->size());
+  // With the image on standard output, the summary goes with the messages.
+  if (output == STANDARD_STREAM) {
+    write_stderr(summary);
+    return {};
+  }
+  return write_stdout(summary);
 }
 
 Outcome<void> profile_build(const std::string& package, const std::string& run_output,
                             std::uint64_t clock_hz, const std::string& report) {
   const auto application = read_record<Application>(package);
   QELPKG_TRY(application);
-  const auto output = read_file(run_output);
+  const auto output = read_whole_input(run_output);
   QELPKG_TRY(output);
-  const auto built = application->profile_report(*output, clock_hz);
+  const auto built = application->profile_report(output->bytes(), clock_hz);
   if (!built) {
     return failure(package, built.error());
   }
@@ -131,27 +194,57 @@ Outcome<void> profile_build(const std::string& package, const std::string& run_o
   if (auto written = built->write(bytes); !written) {
     return failure(report, written.error());
   }
-  return write_file_atomically(report, bytes);
+  return write_output(report, bytes);
 }
 
-Outcome<void> profile_show(const std::string& report, bool json) {
+Outcome<void> profile_show(const std::string& report, bool json, const ShowOptions& options) {
   const auto read = read_record<ProfileReport>(report);
   QELPKG_TRY(read);
+  std::vector<const TileProfile*> tiles;
+  for (const TileProfile& tile : read->tiles) {
+    if (!options.tile || tile.physical_tile == *options.tile) {
+      tiles.push_back(&tile);
+    }
+  }
+  if (options.tile && tiles.empty()) {
+    return tl::unexpected(Failure{report, fmt::format("report has no tile {}", *options.tile)});
+  }
+  ProfileSummarizer summarizer(read->clock_hz);
+  for (const TileProfile* tile : tiles) {
+    summarizer.add_tile(tile->physical_tile);
+    for (const CycleSample& sample : tile->samples) {
+      summarizer.add_sample(sample);
+    }
+  }
+  const ProfileSummary summary = std::move(summarizer).finish();
+  // Each tile is printed as it is rendered, so that no more than one tile is held as text.
   if (json) {
-    return print_json(profile_summary_json(*read));
+    QELPKG_TRY(write_stdout(fmt::format(R"({{"clock_hz":{},"summary":{},"tiles":[)", read->clock_hz,
+                                        summary_json(summary, options).dump())));
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+      QELPKG_TRY(
+          write_stdout((i == 0 ? "\n" : ",\n") +
+                       tile_samples_json(*tiles[i], summary.tiles[i], read->clock_hz).dump()));
+    }
+    return write_stdout("\n]}\n");
   }
-  return write_stdout(profile_summary_text(*read));
+  QELPKG_TRY(write_stdout(summary_text(summary, options)));
+  for (std::size_t i = 0; i < tiles.size(); ++i) {
+    QELPKG_TRY(write_stdout(tile_samples_text(*tiles[i], summary.tiles[i], read->clock_hz)));
+  }
+  return {};
 }
 
-Outcome<void> profile_trace(const std::string& report, const std::string& trace) {
+Outcome<void> profile_trace(const std::string& report, const std::string& trace,
+                            const TimelineOptions& options) {
   const auto read = read_record<ProfileReport>(report);
   QELPKG_TRY(read);
-  const auto text = chrome_trace(*read);
-  if (!text) {
-    return tl::unexpected(Failure{report, text.error()});
+  std::ostringstream text;
+  if (auto written = qel_package::profile::write_chrome_trace(*read, text, options); !written) {
+    return failure(report, written.error());
   }
-  return write_file_atomically(
-      trace, std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
+  const std::string bytes = std::move(text).str();
+  return write_output(trace, bytes_of(bytes));
 }
 
 }  // namespace qelpkg

@@ -1,6 +1,9 @@
 #include "hex.hpp"
 
 #include <array>
+#include <optional>
+
+#include <fmt/format.h>
 
 namespace qelpkg {
 namespace {
@@ -35,25 +38,52 @@ constexpr std::array<std::uint8_t, 256> DIGIT_VALUES = make_digit_values();
 
 }  // namespace
 
-std::string to_hex(std::span<const std::uint8_t> bytes) {
-  std::string text(2 * bytes.size(), '\0');
+void append_hex(std::string& out, std::span<const std::uint8_t> bytes) {
+  const std::size_t start = out.size();
+  out.resize(start + 2 * bytes.size());
+  char* text = out.data() + start;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     text[2 * i] = DIGIT_PAIRS[2 * bytes[i]];
     text[2 * i + 1] = DIGIT_PAIRS[2 * bytes[i] + 1];
   }
+}
+
+std::string to_hex(std::span<const std::uint8_t> bytes) {
+  std::string text;
+  append_hex(text, bytes);
   return text;
 }
 
-std::optional<std::vector<std::uint8_t>> from_hex(std::string_view text) {
-  if (text.size() % 2 != 0) {
+tl::expected<std::vector<std::uint8_t>, std::string> from_hex(std::string_view text) {
+  const auto value = [&](std::size_t i) {
+    return DIGIT_VALUES[static_cast<unsigned char>(text[i])];
+  };
+  // The first character that is no digit, which a message names before an odd count.
+  const auto not_hex = [&]() -> std::optional<std::size_t> {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (value(i) == NOT_HEX) {
+        return i;
+      }
+    }
     return std::nullopt;
+  };
+  const auto failure = [&](std::size_t i) {
+    return tl::unexpected(
+        fmt::format("character {} of the hex data, '{}', is not a hex digit", i + 1, text[i]));
+  };
+  if (text.size() % 2 != 0) {
+    if (const auto bad = not_hex()) {
+      return failure(*bad);
+    }
+    return tl::unexpected(
+        fmt::format("expected an even number of hex digits, got {}", text.size()));
   }
   std::vector<std::uint8_t> bytes(text.size() / 2);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const std::uint8_t high = DIGIT_VALUES[static_cast<unsigned char>(text[2 * i])];
-    const std::uint8_t low = DIGIT_VALUES[static_cast<unsigned char>(text[2 * i + 1])];
-    if (high == NOT_HEX || low == NOT_HEX) {
-      return std::nullopt;
+    const std::uint8_t high = value(2 * i);
+    const std::uint8_t low = value(2 * i + 1);
+    if ((high | low) == NOT_HEX) {
+      return failure(*not_hex());
     }
     bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
   }

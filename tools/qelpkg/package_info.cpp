@@ -10,6 +10,7 @@
 
 #include "count_of.hpp"
 #include "enum_names.hpp"
+#include "terminal_text.hpp"
 #include "text_table.hpp"
 #include "tile_extent.hpp"
 
@@ -52,8 +53,15 @@ std::string kind_counts_text(const qel_package::TileProfilePlan& plan) {
 
 class InfoText {
  public:
-  [[nodiscard]] Result<std::string> render(const Application& application) {
-    line(0, "compiler version: {}", application.compiler_version);
+  [[nodiscard]] Result<std::string> render(const Application& application,
+                                           const MessageSize& size) {
+    if (size.file) {
+      line(0, "message: {} bytes, followed by {} other bytes", size.message,
+           *size.file - size.message);
+    } else {
+      line(0, "message: {} bytes", size.message);
+    }
+    line(0, "compiler version: {}", printable(application.compiler_version));
     tiles(application);
     for (const auto& [title, list] :
          {std::pair{"inputs", &application.inputs}, std::pair{"outputs", &application.outputs},
@@ -125,8 +133,8 @@ class InfoText {
       if (!byte_len) {
         return tl::unexpected(std::move(byte_len).error());
       }
-      line(2, "{}: dtype {}, shape [{}], {} bytes", binding.name, binding.dtype,
-           fmt::join(binding.shape, ", "), *byte_len);
+      line(2, "{}: dtype {}, shape [{}], {} bytes", printable(binding.name),
+           printable(binding.dtype), fmt::join(binding.shape, ", "), *byte_len);
       if (binding.slices.empty()) {
         line(4, "slices: none");
         continue;
@@ -164,8 +172,8 @@ class InfoText {
       return;
     }
     for (const HostCall& call : exchange.calls) {
-      line(4, "{}: command {}, phases {}, invocations {}", call.name, call.command, call.phases,
-           call.invocations);
+      line(4, "{}: command {}, phases {}, invocations {}", printable(call.name), call.command,
+           call.phases, call.invocations);
       host_slices("inputs", call.inputs, call.input_batch_ends);
       host_slices("outputs", call.outputs, call.output_batch_ends);
     }
@@ -205,7 +213,7 @@ class InfoText {
     TextTable table(
         {{"name", Align::Left}, {"command", Align::Right}, {"external syncs", Align::Right}});
     for (const auto& entry : application.entry_points) {
-      table.add_row({entry.name, dec(entry.command), dec(entry.external_syncs)});
+      table.add_row({printable(entry.name), dec(entry.command), dec(entry.external_syncs)});
     }
     table.render(out_, 2);
   }
@@ -239,7 +247,7 @@ class InfoText {
     if (heading(0, "debug symbols", application.debug_symbols.size())) {
       TextTable table({{"name", Align::Left}, {"address", Align::Left}});
       for (const auto& symbol : application.debug_symbols) {
-        table.add_row({symbol.name, hex(symbol.address)});
+        table.add_row({printable(symbol.name), hex(symbol.address)});
       }
       table.render(out_, 2);
     }
@@ -252,7 +260,7 @@ class InfoText {
       for (const auto& region : application.debug_regions) {
         // 0xFFFFFFFF marks a region that belongs to no tile.
         table.add_row({region.physical_tile == 0xFFFFFFFF ? "none" : dec(region.physical_tile),
-                       hex(region.address), dec(region.size), region.name});
+                       hex(region.address), dec(region.size), printable(region.name)});
       }
       table.render(out_, 2);
     }
@@ -263,11 +271,11 @@ class InfoText {
 
 }  // namespace
 
-Result<std::string> package_info_text(const Application& application) {
-  return InfoText().render(application);
+Result<std::string> package_info_text(const Application& application, const MessageSize& size) {
+  return InfoText().render(application, size);
 }
 
-Result<Json> package_info_json(const Application& application) {
+Result<Json> package_info_json(const Application& application, const MessageSize& size) {
   Json info = Json::object();
   info["compiler_version"] = application.compiler_version;
   Json& tiles = info["tiles"] = Json::array();
@@ -314,6 +322,8 @@ Result<Json> package_info_json(const Application& application) {
   }
   info["debug_symbols"] = to_json(application.debug_symbols);
   info["debug_regions"] = to_json(application.debug_regions);
+  info["message_bytes"] = size.message;
+  info["bytes_after_message"] = size.file ? Json(*size.file - size.message) : Json();
   return info;
 }
 

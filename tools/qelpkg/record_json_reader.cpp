@@ -24,46 +24,44 @@ std::string_view type_name(Event::Kind kind) {
 
 }  // namespace
 
+std::string cut_short(std::string_view literal) {
+  constexpr std::size_t SHOWN = 24;
+  if (literal.size() <= SHOWN) {
+    return std::string(literal);
+  }
+  return fmt::format("{}... ({} characters)", literal.substr(0, SHOWN), literal.size());
+}
+
 bool Reader::null() { return value({.kind = Event::Kind::Null}); }
 
 bool Reader::boolean(bool value) {
   return this->value({.kind = Event::Kind::Boolean, .boolean = value});
 }
 
-bool Reader::number_integer(number_integer_t value) {
-  return this->value({.kind = Event::Kind::OtherNumber, .number_text = fmt::to_string(value)});
-}
-
-bool Reader::number_unsigned(number_unsigned_t value) {
+bool Reader::number_unsigned(std::uint64_t value) {
   return this->value({.kind = Event::Kind::Unsigned, .number = value});
 }
 
-bool Reader::number_float(number_float_t, const string_t& text) {
+bool Reader::number_other(std::string_view text) {
   return value({.kind = Event::Kind::OtherNumber, .number_text = text});
 }
 
-bool Reader::string(string_t& value) {
+bool Reader::string(std::string& value) {
   return this->value({.kind = Event::Kind::String, .string = &value});
 }
 
-bool Reader::binary(binary_t&) { return fail("unexpected binary value"); }
+bool Reader::start_object() { return value({.kind = Event::Kind::Object}); }
 
-bool Reader::start_object(std::size_t) { return value({.kind = Event::Kind::Object}); }
-
-bool Reader::key(string_t& name) { return frames_.back()->key(*this, name); }
+bool Reader::key(std::string& name) { return frames_.back()->key(*this, name); }
 
 bool Reader::end_object() { return close(); }
 
-bool Reader::start_array(std::size_t) { return value({.kind = Event::Kind::Array}); }
+bool Reader::start_array() { return value({.kind = Event::Kind::Array}); }
 
 bool Reader::end_array() { return close(); }
 
-bool Reader::parse_error(std::size_t, const std::string&,
-                         const nlohmann::detail::exception& error) {
-  // what() reads "[json.exception.parse_error.101] parse error at line 3, column 5: ...".
-  const std::string_view message = error.what();
-  const std::size_t tag_end = message.find("] ");
-  error_ = tag_end == std::string_view::npos ? message : message.substr(tag_end + 2);
+bool Reader::syntax_error(std::string message) {
+  error_ = std::move(message);
   return false;
 }
 

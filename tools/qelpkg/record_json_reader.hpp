@@ -15,7 +15,6 @@
 #include <vector>
 
 #include <fmt/format.h>
-#include <nlohmann/json.hpp>
 #include <tl/expected.hpp>
 
 #include "enum_names.hpp"
@@ -35,8 +34,8 @@ struct Event {
   enum class Kind { Null, Boolean, Unsigned, OtherNumber, String, Object, Array };
   Kind kind;
   bool boolean = false;
-  std::uint64_t number = 0;      // of Unsigned
-  std::string number_text = {};  // of OtherNumber: a negative, fractional or huge number
+  std::uint64_t number = 0;           // of Unsigned
+  std::string_view number_text = {};  // of OtherNumber: a negative, fractional or huge number
   std::string* string = nullptr;
 };
 
@@ -62,24 +61,24 @@ class Frame {
   virtual void append_position(std::string& path) const = 0;
 };
 
-class Reader final : public nlohmann::json_sax<nlohmann::json> {
+// Takes the events of the parser (json_parser.cpp) in document order. Each returns false to
+// stop the parse, with error() saying why.
+class Reader final {
  public:
   explicit Reader(Target root) : root_(root) {}
 
-  bool null() override;
-  bool boolean(bool value) override;
-  bool number_integer(number_integer_t value) override;
-  bool number_unsigned(number_unsigned_t value) override;
-  bool number_float(number_float_t value, const string_t& text) override;
-  bool string(string_t& value) override;
-  bool binary(binary_t& value) override;
-  bool start_object(std::size_t elements) override;
-  bool key(string_t& name) override;
-  bool end_object() override;
-  bool start_array(std::size_t elements) override;
-  bool end_array() override;
-  bool parse_error(std::size_t position, const std::string& token,
-                   const nlohmann::detail::exception& error) override;
+  bool null();
+  bool boolean(bool value);
+  bool number_unsigned(std::uint64_t value);
+  // Any other number: negative, fractional, with an exponent or beyond 64 bits.
+  bool number_other(std::string_view text);
+  bool string(std::string& value);
+  bool start_object();
+  bool key(std::string& name);
+  bool end_object();
+  bool start_array();
+  bool end_array();
+  bool syntax_error(std::string message);
 
   void open(std::unique_ptr<Frame> frame) { frames_.push_back(std::move(frame)); }
 
@@ -103,6 +102,13 @@ class Reader final : public nlohmann::json_sax<nlohmann::json> {
 
 template <class T>
 Target target_of(T& value);
+
+// A number literal for a message: a long one is cut short, with its length.
+std::string cut_short(std::string_view literal);
+
+// Parses text, handing its events to reader. False, with reader.error() set, when the text is
+// no single JSON document or the reader refuses a value.
+bool parse(std::string_view text, Reader& reader);
 
 template <Record T>
 class RecordFrame final : public Frame {
@@ -190,9 +196,10 @@ bool take(Reader& reader, void* pointer, const Event& event) {
     if (event.kind == Kind::Unsigned && event.number <= std::numeric_limits<T>::max()) {
       value = static_cast<T>(event.number);
     } else if (event.kind == Kind::Unsigned || event.kind == Kind::OtherNumber) {
-      return reader.fail(fmt::format(
-          "{} is not an unsigned {}-bit integer",
-          event.kind == Kind::Unsigned ? fmt::to_string(event.number) : event.number_text, bits));
+      return reader.fail(fmt::format("{} is not an unsigned {}-bit integer",
+                                     event.kind == Kind::Unsigned ? fmt::to_string(event.number)
+                                                                  : cut_short(event.number_text),
+                                     bits));
     } else {
       return reader.fail_expected(fmt::format("an unsigned {}-bit integer", bits), event);
     }
@@ -207,7 +214,7 @@ bool take(Reader& reader, void* pointer, const Event& event) {
     }
     auto bytes = from_hex(*event.string);
     if (!bytes) {
-      return reader.fail("expected an even number of hex digits");
+      return reader.fail(bytes.error());
     }
     value = std::move(*bytes);
   } else if constexpr (List<T>) {
@@ -246,7 +253,7 @@ template <Record T>
 tl::expected<T, std::string> from_json_text(std::string_view text) {
   T record{};
   json_reader::Reader reader(json_reader::target_of(record));
-  if (!nlohmann::json::sax_parse(text.begin(), text.end(), &reader)) {
+  if (!json_reader::parse(text, reader)) {
     return tl::unexpected(reader.error());
   }
   return record;

@@ -10,6 +10,7 @@
 #include <qel_package/profile.hpp>
 
 #include "hex.hpp"
+#include "json_writer.hpp"
 #include "record_json.hpp"
 #include "record_json_reader.hpp"
 
@@ -91,8 +92,19 @@ TEST(RecordJson, Hex) {
   EXPECT_EQ(from_hex(text), all);
   EXPECT_EQ(from_hex("ABcd"), (std::vector<std::uint8_t>{0xab, 0xcd}));
   EXPECT_EQ(from_hex(""), std::vector<std::uint8_t>{});
-  EXPECT_EQ(from_hex("abc"), std::nullopt);
-  EXPECT_EQ(from_hex("0g"), std::nullopt);
+  const std::vector<std::pair<std::string, std::string>> refused{
+      {"abc", "expected an even number of hex digits, got 3"},
+      {"0g", "character 2 of the hex data, 'g', is not a hex digit"},
+      {"zz", "character 1 of the hex data, 'z', is not a hex digit"},
+      {"0xdeadbeef", "character 2 of the hex data, 'x', is not a hex digit"},
+      {"abcdz", "character 5 of the hex data, 'z', is not a hex digit"},
+  };
+  for (const auto& [input, message] : refused) {
+    SCOPED_TRACE(input);
+    const auto bytes = from_hex(input);
+    ASSERT_FALSE(bytes);
+    EXPECT_EQ(bytes.error(), message);
+  }
 }
 
 struct DecodeCase {
@@ -139,9 +151,13 @@ TEST(RecordJson, DecodeErrors) {
       {"fraction", segment, R"({"address":1.5,"memory_size":2,"data":"","flags":3})",
        "address: 1.5 is not an unsigned 32-bit integer"},
       {"odd hex", segment, R"({"address":1,"memory_size":2,"data":"abc","flags":3})",
-       "data: expected an even number of hex digits"},
+       "data: expected an even number of hex digits, got 3"},
       {"non-hex digit", segment, R"({"address":1,"memory_size":2,"data":"0x","flags":3})",
-       "data: expected an even number of hex digits"},
+       "data: character 2 of the hex data, 'x', is not a hex digit"},
+      {"overlong number", segment,
+       R"({"address":1234567890123456789012345678901234567890,"memory_size":2,"data":"",)"
+       R"("flags":3})",
+       "address: 123456789012345678901234... (40 characters) is not an unsigned 32-bit integer"},
       {"bytes as a list", segment, R"({"address":1,"memory_size":2,"data":[1],"flags":3})",
        "data: expected a string of hex digits, got array"},
       {"beyond 16 bits", activity,
@@ -187,16 +203,37 @@ TEST(RecordJson, DecodeErrors) {
 TEST(RecordJson, SyntaxAndDuplicates) {
   const auto segment = as<Segment>();
   const auto tile = as<qel_package::TileImage>();
+  const std::string valid = R"({"address":1,"memory_size":2,"data":"","flags":3})";
   const std::vector<DecodeCase> cases{
-      {"syntax error", segment, "{\n  \"address\": 1,\n  }",
-       "parse error at line 3, column 3: syntax error while parsing object key - unexpected '}'; "
-       "expected string literal"},
+      {"trailing comma", segment, "{\n  \"address\": 1,\n  }",
+       "syntax error at line 3, column 3: unexpected '}'; expected a field name in double quotes"},
       {"empty text", segment, "",
-       "parse error at line 1, column 1: syntax error while parsing value - unexpected end of "
-       "input; expected '[', '{', or a literal"},
+       "syntax error at line 1, column 1: unexpected end of text; "
+       "expected a value"},
       {"text after the value", segment, R"({"address":1,"memory_size":2,"data":"","flags":3} x)",
-       "parse error at line 1, column 51: syntax error while parsing value - invalid literal; "
-       "last read: '3} x'; expected end of input"},
+       "syntax error at line 1, column 51: unexpected 'x' after the document"},
+      {"missing colon", segment, R"({"address" 1})",
+       "syntax error at line 1, column 12: unexpected '1'; expected ':'"},
+      {"missing comma", segment, R"({"address":1 "flags":3})",
+       "syntax error at line 1, column 14: unexpected '\"'; expected ',' or '}'"},
+      {"unclosed string", segment, R"({"address)",
+       "syntax error at line 1, column 10: unexpected end of text in a string"},
+      {"raw control character", segment, "{\"addr\x01\":1}",
+       "syntax error at line 1, column 7: control character 0x01 in a string must be escaped"},
+      {"not UTF-8", segment, "{\"addr\xff\":1}",
+       "syntax error at line 1, column 7: byte 0xff in a string is not UTF-8"},
+      {"bad escape", segment, R"({"a\q":1})",
+       "syntax error at line 1, column 4: invalid escape in a string"},
+      {"lone surrogate", segment, R"({"\udc00":1})",
+       "syntax error at line 1, column 3: unpaired surrogate in a \\u escape"},
+      {"short unicode escape", segment, R"({"\u12":1})",
+       "syntax error at line 1, column 3: \\u must be followed by four hex digits"},
+      {"leading zero", segment, R"({"address":01})",
+       "syntax error at line 1, column 12: a number must not start with 0"},
+      {"bare minus", segment, R"({"address":-})",
+       "syntax error at line 1, column 13: unexpected '}'; expected a digit"},
+      {"bad literal", segment, R"({"address":nul})",
+       "syntax error at line 1, column 12: unexpected 'n'; expected null"},
       {"duplicate field", segment,
        R"({"address":1,"address":2,"memory_size":2,"data":"","flags":3})",
        R"(duplicate field "address")"},
@@ -211,6 +248,31 @@ TEST(RecordJson, SyntaxAndDuplicates) {
     ASSERT_FALSE(decoded);
     EXPECT_EQ(decoded.error(), c.message);
   }
+  // Text after the document, a NUL byte first, is refused where it starts; a string_view
+  // keeps the NUL that a C string would end at.
+  const std::string after_nul = valid + std::string("\0garbage", 8);
+  const auto decoded = segment(after_nul);
+  ASSERT_FALSE(decoded);
+  EXPECT_EQ(decoded.error(),
+            "syntax error at line 1, column 50: unexpected NUL byte after the "
+            "document");
+}
+
+TEST(RecordJson, Escapes) {
+  const auto binding = from_json_text<qel_package::Binding>(
+      R"({"name":"a\"\\\/\b\f\n\r\t\u0041\u00e9\ud83d\ude00","dtype":"u8","shape":[],)"
+      R"("slices":[]})");
+  ASSERT_TRUE(binding) << binding.error();
+  EXPECT_EQ(binding->name, "a\"\\/\b\f\n\r\tA\u00e9\U0001F600");
+}
+
+TEST(RecordJson, StreamingWriterMatchesDocument) {
+  qel_package::Application application = *from_json_text<qel_package::Application>(fixture());
+  application.debug_symbols.push_back({.name = "ctl\x1b\x7f\"\\\u00e9", .address = 1});
+  application.tiles[0].segments[0].data.assign(100000, 0xab);
+  std::string text;
+  write_json(application, [&](std::string_view piece) { text += piece; });
+  EXPECT_EQ(text, to_json(application).dump(2) + "\n");
 }
 
 }  // namespace

@@ -84,8 +84,8 @@ class CycleSampleView {
   ProfileStepView step() const { return ProfileStepView(sample_.getStep()); }
   std::uint32_t start_cycle() const { return sample_.getStartCycle(); }
   std::uint32_t end_cycle() const { return sample_.getEndCycle(); }
-  // The counter wraps, so the duration is taken modulo 2^32.
-  std::uint32_t cycles() const { return end_cycle() - start_cycle(); }
+  // The cycles the step took, wrap-aware.
+  std::uint32_t cycles() const { return cycles_between(start_cycle(), end_cycle()); }
 
  private:
   profile_capnp::CycleSample::Reader sample_;

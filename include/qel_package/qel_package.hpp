@@ -13,3 +13,4 @@
 #include <qel_package/profile_timeline.hpp>
 #include <qel_package/profile_view.hpp>
 #include <qel_package/reader_options.hpp>
+#include <qel_package/timeline_svg.hpp>

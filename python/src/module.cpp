@@ -12,38 +12,18 @@
 #include <pybind11/pybind11.h>
 #include <qel_package/qel_package.hpp>
 
+#include "arrays.hpp"
 #include "buffer.hpp"
 #include "conversion_error.hpp"
 #include "package_failure.hpp"
 #include "records.hpp"
 #include "samples.hpp"
+#include "views.hpp"
 
 namespace py = pybind11;
 
 namespace qel_package::python {
 namespace {
-
-// Bytes that C++ produced, as a bytes object; the copy runs without the GIL.
-py::bytes to_bytes(const std::vector<std::uint8_t>& data) {
-  PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(data.size()));
-  if (bytes == nullptr) {
-    throw py::error_already_set();
-  }
-  {
-    py::gil_scoped_release release;
-    std::copy(data.begin(), data.end(), reinterpret_cast<std::uint8_t*>(PyBytes_AS_STRING(bytes)));
-  }
-  return py::reinterpret_steal<py::bytes>(bytes);
-}
-
-// A byte list moved into a numpy array that owns it: no copy.
-py::array_t<std::uint8_t> to_array(std::vector<std::uint8_t>&& data) {
-  auto owned = std::make_unique<std::vector<std::uint8_t>>(std::move(data));
-  py::capsule owner(owned.get(),
-                    [](void* vector) { delete static_cast<std::vector<std::uint8_t>*>(vector); });
-  std::vector<std::uint8_t>& bytes = *owned.release();
-  return py::array_t<std::uint8_t>(static_cast<py::ssize_t>(bytes.size()), bytes.data(), owner);
-}
 
 py::object read_application(py::handle buffer) {
   const BorrowedBuffer input(buffer);
@@ -197,4 +177,6 @@ PYBIND11_MODULE(_native, module) {
   module.def("report_samples", &report_samples);
   module.def("report_chrome_trace", &report_chrome_trace);
   module.def("report_summary", &report_summary);
+
+  bind_views(module);
 }

@@ -24,5 +24,10 @@ Outcome<void> profile_build(const std::string& package, const std::string& run_o
 Outcome<void> profile_show(const std::string& report, bool json, const ShowOptions& options);
 Outcome<void> profile_trace(const std::string& report, const std::string& trace,
                             const qel_package::profile::TimelineOptions& options);
+// Compares two reports; top_steps bounds the changed steps listed.
+Outcome<void> profile_diff(const std::string& old_report, const std::string& new_report, bool json,
+                           std::size_t top_steps);
+Outcome<void> profile_plot(const std::string& report, const std::string& image,
+                           const qel_package::profile::TimelineOptions& options);
 
 }  // namespace qelpkg

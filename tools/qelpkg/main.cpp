@@ -209,6 +209,38 @@ int run(int argc, char** argv) {
   trace->callback(
       [&] { command = [&] { return report(qelpkg::profile_trace(input, output, timeline)); }; });
 
+  auto* plot =
+      profile->add_subcommand("plot", "Draw a report's timeline as an SVG image, viewable offline");
+  plot->add_option("REPORT", input, "Report file, or - for standard input")->required();
+  plot->add_option("-o,--output", output, "SVG file to write, or - for standard output")
+      ->required();
+  plot->add_flag("--align", timeline.align,
+                 "Start every tile's lane at time 0 rather than at its counter value");
+  plot->footer(
+      manual("Reads REPORT and draws a lane per tile, each step coloured by its kind, with a time\n"
+             "axis in microseconds and a tooltip per step. Steps narrower than a pixel are merged.",
+             "qelpkg profile plot run.profile -o run.svg"));
+  plot->callback(
+      [&] { command = [&] { return report(qelpkg::profile_plot(input, output, timeline)); }; });
+
+  std::string new_input;
+  std::size_t top_steps = 10;
+  auto* diff = profile->add_subcommand("diff", "Compare two runs: cycles by kind, kernel and step");
+  diff->add_option("OLD", input, "Report file of the earlier run")->required();
+  diff->add_option("NEW", new_input, "Report file of the later run")->required();
+  diff->add_flag("--json", json, "Print the comparison as JSON");
+  diff->add_option("--top", top_steps, "List at most N changed steps")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  diff->footer(manual(
+      "Reads OLD and NEW and prints the cycles of each step kind and each kernel in both, the\n"
+      "largest change first; when both come from the same plan (same tiles, same steps), also\n"
+      "the steps whose cycles changed most. Exits with 0 whatever the difference.",
+      "qelpkg profile diff before.profile after.profile"));
+  diff->callback([&] {
+    command = [&] { return report(qelpkg::profile_diff(input, new_input, json, top_steps)); };
+  });
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

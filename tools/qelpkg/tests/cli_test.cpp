@@ -12,6 +12,9 @@
 
 #include <qel_package/application.capnp.h>
 #include <qel_package/constants.hpp>
+#include <qel_package/profile.hpp>
+
+#include "xml_tree.hpp"
 
 #include "cli_fixture.hpp"
 
@@ -353,6 +356,122 @@ TEST_F(Cli, Version) {
   EXPECT_EQ(version.err, "");
 }
 
+TEST_F(ProfileCli, Plot) {
+  const Outcome plot = qelpkg({"profile", "plot", "run.profile", "--align", "-o", "run.svg"});
+  EXPECT_EQ(plot.status, 0) << plot.err;
+  EXPECT_EQ(plot.out, "");
+  const auto svg = qel_package::testing::parse_xml(read_text(path("run.svg")));
+  const auto lanes = svg->all("g", "lane");
+  ASSERT_EQ(lanes.size(), 2u);
+  const std::vector<std::pair<std::string, std::vector<std::string>>> expected{
+      {"0",
+       {"accumulate \u00b7 gemm_f32_accumulate \u00b7 200 cycles \u00b7 100.000 us \u00b7 tile 0",
+        "operation.4 \u00b7 multicast \u00b7 200 cycles \u00b7 100.000 us \u00b7 tile 0"}},
+      {"17",
+       {"wait \u00b7 barrier \u00b7 20 cycles \u00b7 10.000 us \u00b7 tile 17",
+        "rest \u00b7  \u00b7 40 cycles \u00b7 20.000 us \u00b7 tile 17"}},
+  };
+  for (std::size_t i = 0; i < lanes.size(); ++i) {
+    SCOPED_TRACE(expected[i].first);
+    EXPECT_EQ(lanes[i]->attribute("data-tile"), expected[i].first);
+    std::vector<std::string> titles;
+    for (const auto* rect : lanes[i]->all("rect")) {
+      titles.push_back(rect->title()->text);
+    }
+    EXPECT_EQ(titles, expected[i].second);
+  }
+
+  // Without a clock there is no time axis.
+  write_bytes(path("untimed.profile"), [] {
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(qel_package::profile::ProfileReport{}.write(bytes));
+    return bytes;
+  }());
+  const Outcome untimed = qelpkg({"profile", "plot", "untimed.profile", "-o", "untimed.svg"});
+  EXPECT_EQ(untimed.status, 1);
+  EXPECT_EQ(untimed.err,
+            "qelpkg: untimed.profile: report clock is 0 Hz, so its cycles have no duration in "
+            "microseconds\n");
+  EXPECT_FALSE(fs::exists(path("untimed.svg")));
+}
+
+TEST_F(ProfileCli, Diff) {
+  build_report("run2", {4294967000u, 4294967250u, 104}, {10, 25, 70});
+  const Outcome diff = qelpkg({"profile", "diff", "run.profile", "run2.profile", "--top", "3"});
+  EXPECT_EQ(diff.status, 0) << diff.err;
+  EXPECT_EQ(diff.out,
+            "old: run.profile\n"
+            "new: run2.profile\n"
+            "total: 460 -> 460 cycles, +0 (+0.0%)\n"
+            "\n"
+            "kinds:\n"
+            "  kind             old cycles  new cycles  change       %\n"
+            "  Compute                 200         250     +50  +25.0%\n"
+            "  Exchange                200         150     -50  -25.0%\n"
+            "  Idle                     40          45      +5  +12.5%\n"
+            "  Synchronization          20          15      -5  -25.0%\n"
+            "\n"
+            "kernels:\n"
+            "  kernel               old cycles  new cycles  change       %\n"
+            "  gemm_f32_accumulate         200         250     +50  +25.0%\n"
+            "  multicast                   200         150     -50  -25.0%\n"
+            "  (none)                       40          45      +5  +12.5%\n"
+            "  barrier                      20          15      -5  -25.0%\n"
+            "\n"
+            "steps that changed most:\n"
+            "  tile  index  kind             operation    kernel               old cycles"
+            "  new cycles  change       %\n"
+            "     0      0  Compute          accumulate   gemm_f32_accumulate         200"
+            "         250     +50  +25.0%\n"
+            "     0      1  Exchange         operation.4  multicast                   200"
+            "         150     -50  -25.0%\n"
+            "    17      0  Synchronization  wait         barrier                      20"
+            "          15      -5  -25.0%\n");
+
+  const Outcome same = qelpkg({"profile", "diff", "run.profile", "run.profile", "--json"});
+  EXPECT_EQ(same.status, 0) << same.err;
+  const Json unchanged = Json::parse(same.out);
+  EXPECT_EQ(unchanged["change_cycles"], 0);
+  EXPECT_EQ(unchanged["steps"], Json::array());
+
+  // A report of another plan: only the totals are compared, and a kind that is new has no
+  // percentage.
+  qel_package::profile::ProfileReport other{
+      .clock_hz = 1000,
+      .tiles = {{.physical_tile = 0,
+                 .samples = {
+                     {.step = {.kind = qel_package::profile::StepKind::Exchange, .kernel = "fresh"},
+                      .start_cycle = 0,
+                      .end_cycle = 500}}}}};
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(other.write(bytes));
+  write_bytes(path("other.profile"), bytes);
+  const Outcome other_plan = qelpkg({"profile", "diff", "run.profile", "other.profile", "--json"});
+  EXPECT_EQ(other_plan.status, 0) << other_plan.err;
+  const Json changed = Json::parse(other_plan.out);
+  EXPECT_TRUE(changed["steps"].is_null());
+  EXPECT_EQ(
+      changed["kinds"][0],
+      Json::parse(R"({"kind":"Exchange","old_cycles":200,"new_cycles":500,"change_cycles":300,)"
+                  R"("change_percent":150.0})"));
+  EXPECT_EQ(changed["kernels"][0],
+            Json::parse(R"({"kernel":"fresh","old_cycles":0,"new_cycles":500,"change_cycles":500,)"
+                        R"("change_percent":null})"));
+  const Outcome other_text = qelpkg({"profile", "diff", "run.profile", "other.profile"});
+  EXPECT_NE(other_text.out.find("  fresh                         0         500    +500      new\n"
+                                "  gemm_f32_accumulate         200           0    -200  -100.0%\n"),
+            std::string::npos)
+      << other_text.out;
+  EXPECT_NE(other_text.out.find("\nsteps: not compared, the reports come from different plans\n"),
+            std::string::npos);
+
+  write_text(path("truncated.profile"), "12345");
+  const Outcome unreadable = qelpkg({"profile", "diff", "run.profile", "truncated.profile"});
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_EQ(unreadable.out, "");
+  EXPECT_EQ(unreadable.err.rfind("qelpkg: truncated.profile: ", 0), 0u) << unreadable.err;
+}
+
 TEST_F(Cli, UsageErrors) {
   const std::vector<std::vector<std::string>> cases{
       {},
@@ -372,6 +491,9 @@ TEST_F(Cli, UsageErrors) {
       {"profile", "show", "run.profile", "--top", "x"},
       {"profile", "show", "run.profile", "--tile", "-1"},
       {"profile", "trace", "r"},
+      {"profile", "plot", "r"},
+      {"profile", "diff", "r"},
+      {"profile", "diff", "r", "s", "--top", "0"},
   };
   for (const auto& arguments : cases) {
     SCOPED_TRACE(testing::PrintToString(arguments));
@@ -393,7 +515,9 @@ TEST_F(Cli, UsageErrors) {
                                                   {"profile"},
                                                   {"profile", "build"},
                                                   {"profile", "show"},
-                                                  {"profile", "trace"}}) {
+                                                  {"profile", "trace"},
+                                                  {"profile", "plot"},
+                                                  {"profile", "diff"}}) {
     std::vector<std::string> arguments = command;
     arguments.push_back("--help");
     std::string usage = "Usage: qelpkg";

@@ -6,6 +6,7 @@ subclasses.
 
 from ._errors import (CapnpError, InvalidPackageError, IoError, PackageError, SchemaEnumError,
                       Utf8Error)
+from ._native import ApplicationView
 from ._native import SCHEMA_VERSION, TARGET, TILE_MEMORY_BASE, TILE_MEMORY_END, TILE_MEMORY_SIZE
 from ._records import (Application, Binding, CycleSample, CycleTotal, DebugRegion, DebugSymbol,
                        DeviceConfigWrite, EntryPoint, ExchangeActivityKind, HostCall,
@@ -15,7 +16,7 @@ from ._records import (Application, Binding, CycleSample, CycleTotal, DebugRegio
                        TileProfilePlan, TileSummary, validate_host_batch_ends)
 
 __all__ = [
-    "Application", "Binding", "CapnpError", "CycleSample", "CycleTotal", "DebugRegion",
+    "Application", "ApplicationView", "Binding", "CapnpError", "CycleSample", "CycleTotal", "DebugRegion",
     "DebugSymbol", "DeviceConfigWrite", "EntryPoint", "ExchangeActivityKind", "HostCall",
     "HostExchange", "HostPage", "HostSlice", "InvalidPackageError", "IoError", "KindTotal",
     "NamedTotal", "PackageError", "ProfileExchangeActivity", "ProfileMetadata", "ProfileReport",

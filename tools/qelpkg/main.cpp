@@ -72,8 +72,10 @@ int run(int argc, char** argv) {
   app.footer(fmt::format(
       "{}\nAn output file is replaced only once it is complete; it keeps its mode, a symbolic\n"
       "link is written through, and a device or FIFO is written in place.\n"
-      "Exit status: 0 on success, 1 for bad input, 2 for a usage error.",
+      "Exit status: 0 on success, 1 for bad input, 2 for a usage error.\n\n"
+      "Example:\n  qelpkg validate app.qel",
       FILES_NOTE));
+  app.set_version_flag("--version", "qelpkg " QELPKG_VERSION, "Print the version and exit");
   // At most one command: with none, the parser would report a missing command before an
   // unknown one, so that case is reported below instead.
   app.require_subcommand(0, 1);
@@ -167,22 +169,77 @@ int run(int argc, char** argv) {
     command = [&] { return report(qelpkg::profile_build(package, input, clock_hz, output)); };
   });
 
+  qelpkg::ShowOptions show_options;
+  std::size_t top = 0;
+  std::uint32_t show_tile = 0;
   auto* show = profile->add_subcommand(
-      "show", "Print each step's cycles and microseconds and the totals per kind");
+      "show", "Print totals by kind, kernel, operation and tile, then every sample");
   show->add_option("REPORT", input, "Report file, or - for standard input")->required();
-  show->add_flag("--json", json, "Print the tables as JSON");
-  show->footer(manual("Reads REPORT and prints its tables on standard output.",
-                      "qelpkg profile show run.profile"));
-  show->callback([&] { command = [&] { return report(qelpkg::profile_show(input, json)); }; });
+  show->add_flag("--json", json, "Print the summary and the samples as JSON");
+  auto* top_option =
+      show->add_option("--top", top, "Only the N kernels and operations with the most cycles")
+          ->check(CLI::PositiveNumber);
+  auto* tile_option = show->add_option("--tile", show_tile, "Only this physical tile");
+  show->footer(manual(
+      "Reads REPORT and prints on standard output its summary first (totals by step kind,\n"
+      "kernel and operation, and each tile's busy cycles and extent), then each tile's samples.",
+      "qelpkg profile show run.profile --top 10 --tile 3"));
+  show->callback([&] {
+    if (top_option->count() != 0) {
+      show_options.top = top;
+    }
+    if (tile_option->count() != 0) {
+      show_options.tile = show_tile;
+    }
+    command = [&] { return report(qelpkg::profile_show(input, json, show_options)); };
+  });
 
+  qel_package::profile::TimelineOptions timeline;
   auto* trace = profile->add_subcommand(
-      "trace", "Export a report as Chrome trace events (Perfetto, chrome://tracing)");
+      "trace", "Export a report as Chrome trace events, for Perfetto (ui.perfetto.dev)");
   trace->add_option("REPORT", input, "Report file, or - for standard input")->required();
   trace->add_option("-o,--output", output, "Trace file to write, or - for standard output")
       ->required();
-  trace->footer(manual("Reads REPORT and writes its samples as trace events, one track per tile.",
-                       "qelpkg profile trace run.profile -o trace.json"));
-  trace->callback([&] { command = [&] { return report(qelpkg::profile_trace(input, output)); }; });
+  trace->add_flag("--align", timeline.align,
+                  "Start every tile's track at time 0 rather than at its counter value");
+  trace->footer(
+      manual("Reads REPORT and writes its samples as trace events, one track per tile, with the\n"
+             "exchange activities of each step on its track.",
+             "qelpkg profile trace run.profile --align -o trace.json"));
+  trace->callback(
+      [&] { command = [&] { return report(qelpkg::profile_trace(input, output, timeline)); }; });
+
+  auto* plot =
+      profile->add_subcommand("plot", "Draw a report's timeline as an SVG image, viewable offline");
+  plot->add_option("REPORT", input, "Report file, or - for standard input")->required();
+  plot->add_option("-o,--output", output, "SVG file to write, or - for standard output")
+      ->required();
+  plot->add_flag("--align", timeline.align,
+                 "Start every tile's lane at time 0 rather than at its counter value");
+  plot->footer(
+      manual("Reads REPORT and draws a lane per tile, each step coloured by its kind, with a time\n"
+             "axis in microseconds and a tooltip per step. Steps narrower than a pixel are merged.",
+             "qelpkg profile plot run.profile -o run.svg"));
+  plot->callback(
+      [&] { command = [&] { return report(qelpkg::profile_plot(input, output, timeline)); }; });
+
+  std::string new_input;
+  std::size_t top_steps = 10;
+  auto* diff = profile->add_subcommand("diff", "Compare two runs: cycles by kind, kernel and step");
+  diff->add_option("OLD", input, "Report file of the earlier run")->required();
+  diff->add_option("NEW", new_input, "Report file of the later run")->required();
+  diff->add_flag("--json", json, "Print the comparison as JSON");
+  diff->add_option("--top", top_steps, "List at most N changed steps")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  diff->footer(manual(
+      "Reads OLD and NEW and prints the cycles of each step kind and each kernel in both, the\n"
+      "largest change first; when both come from the same plan (same tiles, same steps), also\n"
+      "the steps whose cycles changed most. Exits with 0 whatever the difference.",
+      "qelpkg profile diff before.profile after.profile"));
+  diff->callback([&] {
+    command = [&] { return report(qelpkg::profile_diff(input, new_input, json, top_steps)); };
+  });
 
   try {
     app.parse(argc, argv);

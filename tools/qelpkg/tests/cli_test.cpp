@@ -12,6 +12,9 @@
 
 #include <qel_package/application.capnp.h>
 #include <qel_package/constants.hpp>
+#include <qel_package/profile.hpp>
+
+#include "xml_tree.hpp"
 
 #include "cli_fixture.hpp"
 
@@ -120,28 +123,90 @@ TEST_F(Cli, TileImage) {
   EXPECT_FALSE(fs::exists(path("tile5.bin")));
 }
 
-TEST_F(Cli, ProfileBuildShowAndTrace) {
-  pack_fixture();
-  // The output buffer: 12 bytes of "y", then "profile.cycles" at 12, whose slice for tile 0
-  // lies at its offset 0 and for tile 17 at its offset 12. Tile 0's counter wraps.
+// The run output of the fixture package: 12 bytes of "y", then "profile.cycles" at 12, whose
+// slice for tile 0 lies at its offset 0 and for tile 17 at its offset 12. Tile 0's counter
+// wraps.
+std::vector<std::uint8_t> fixture_run_output(const std::vector<std::uint32_t>& tile0,
+                                             const std::vector<std::uint32_t>& tile17) {
   std::vector<std::uint8_t> output(36, 0xEE);
-  const std::vector<std::uint32_t> tile0{4294967000u, 4294967200u, 104};
-  const std::vector<std::uint32_t> tile17{10, 30, 70};
   for (std::size_t k = 0; k < 3; ++k) {
     put_le32(output, 12 + 4 * k, tile0[k]);
     put_le32(output, 24 + 4 * k, tile17[k]);
   }
-  write_bytes(path("run.out"), output);
+  return output;
+}
 
+TEST_F(Cli, ProfileBuild) {
+  pack_fixture();
+  std::vector<std::uint8_t> output =
+      fixture_run_output({4294967000u, 4294967200u, 104}, {10, 30, 70});
+  write_bytes(path("run.out"), output);
   const Outcome build = qelpkg(
       {"profile", "build", "app.qel", "run.out", "--clock-hz", "2000000", "-o", "run.profile"});
   EXPECT_EQ(build.status, 0) << build.err;
   EXPECT_EQ(build.out, "");
+  EXPECT_TRUE(fs::exists(path("run.profile")));
 
+  // A run output too short for the counters.
+  output.resize(35);
+  write_bytes(path("short.out"), output);
+  const Outcome short_output = qelpkg(
+      {"profile", "build", "app.qel", "short.out", "--clock-hz", "2000000", "-o", "short.profile"});
+  EXPECT_EQ(short_output.status, 1);
+  EXPECT_EQ(short_output.err, "qelpkg: app.qel: profile binding exceeds runtime output\n");
+  EXPECT_FALSE(fs::exists(path("short.profile")));
+}
+
+class ProfileCli : public Cli {
+ protected:
+  void SetUp() override {
+    Cli::SetUp();
+    pack_fixture();
+    build_report("run", {4294967000u, 4294967200u, 104}, {10, 30, 70});
+  }
+
+  // Builds NAME.profile at 2 MHz from the counters of the fixture's two tiles.
+  void build_report(const std::string& name, const std::vector<std::uint32_t>& tile0,
+                    const std::vector<std::uint32_t>& tile17) {
+    write_bytes(path(name + ".out"), fixture_run_output(tile0, tile17));
+    const Outcome build = qelpkg({"profile", "build", "app.qel", name + ".out", "--clock-hz",
+                                  "2000000", "-o", name + ".profile"});
+    ASSERT_EQ(build.status, 0) << build.err;
+  }
+};
+
+TEST_F(ProfileCli, Show) {
   const Outcome show = qelpkg({"profile", "show", "run.profile"});
   EXPECT_EQ(show.status, 0) << show.err;
   EXPECT_EQ(show.out,
             "clock: 2000000 Hz\n"
+            "total: 4 samples on 2 tiles, 460 cycles, 230.000 us\n"
+            "\n"
+            "kinds:\n"
+            "  kind             samples  cycles       us     %\n"
+            "  Exchange               1     200  100.000  43.5\n"
+            "  Compute                1     200  100.000  43.5\n"
+            "  Synchronization        1      20   10.000   4.3\n"
+            "  Idle                   1      40   20.000   8.7\n"
+            "\n"
+            "kernels:\n"
+            "  kernel               samples  cycles       us     %\n"
+            "  gemm_f32_accumulate        1     200  100.000  43.5\n"
+            "  multicast                  1     200  100.000  43.5\n"
+            "  (none)                     1      40   20.000   8.7\n"
+            "  barrier                    1      20   10.000   4.3\n"
+            "\n"
+            "operations:\n"
+            "  operation    samples  cycles       us     %\n"
+            "  accumulate         1     200  100.000  43.5\n"
+            "  operation.4        1     200  100.000  43.5\n"
+            "  rest               1      40   20.000   8.7\n"
+            "  wait               1      20   10.000   4.3\n"
+            "\n"
+            "tiles:\n"
+            "  tile  samples  busy cycles  busy us  first start    last end\n"
+            "     0        2          400  200.000   4294967000  4294967400\n"
+            "    17        2           60   30.000           10          70\n"
             "\n"
             "tile 0 (2 samples):\n"
             "  index  kind      operation    kernel                    start         end  cycles"
@@ -164,64 +229,247 @@ TEST_F(Cli, ProfileBuildShowAndTrace) {
             "    Synchronization      20  10.000\n"
             "    Idle                 40  20.000\n");
 
-  const Outcome show_json = qelpkg({"profile", "show", "run.profile", "--json"});
-  EXPECT_EQ(show_json.status, 0);
-  EXPECT_EQ(Json::parse(show_json.out)["tiles"][0]["samples"][1]["duration_cycles"], 200);
+  const Outcome one_tile = qelpkg({"profile", "show", "run.profile", "--tile", "17", "--top", "1"});
+  EXPECT_EQ(one_tile.status, 0) << one_tile.err;
+  EXPECT_EQ(one_tile.out.substr(0, one_tile.out.find("\ntiles:")),
+            "clock: 2000000 Hz\n"
+            "total: 2 samples on 1 tile, 60 cycles, 30.000 us\n"
+            "\n"
+            "kinds:\n"
+            "  kind             samples  cycles      us     %\n"
+            "  Synchronization        1      20  10.000  33.3\n"
+            "  Idle                   1      40  20.000  66.7\n"
+            "\n"
+            "kernels (top 1 of 2):\n"
+            "  kernel  samples  cycles      us     %\n"
+            "  (none)        1      40  20.000  66.7\n"
+            "\n"
+            "operations (top 1 of 2):\n"
+            "  operation  samples  cycles      us     %\n"
+            "  rest             1      40  20.000  66.7\n");
+  EXPECT_EQ(one_tile.out.find("tile 0 "), std::string::npos);
 
-  const Outcome trace = qelpkg({"profile", "trace", "run.profile", "-o", "trace.json"});
-  EXPECT_EQ(trace.status, 0) << trace.err;
-  const Json events = Json::parse(read_text(path("trace.json")))["traceEvents"];
-  std::vector<Json> tracks;
-  std::vector<Json> samples;
-  for (const Json& event : events) {
-    (event["ph"] == "M" ? tracks : samples).push_back(event);
-  }
-  ASSERT_EQ(tracks.size(), 2u);
-  for (const auto& [track, tile] : {std::pair{tracks[0], 0}, std::pair{tracks[1], 17}}) {
-    EXPECT_EQ(track["name"], "thread_name");
-    EXPECT_EQ(track["tid"], tile);
-    EXPECT_EQ(track["args"]["name"], "tile " + std::to_string(tile));
-  }
-  // One event per sample; ts and dur are cycles at 2 MHz, so half the cycle counts.
-  struct Expected {
-    unsigned tid;
-    const char* name;
-    const char* cat;
-    double ts;
-    double dur;
-  };
-  const std::vector<Expected> expected{
-      {0, "accumulate", "Compute", 4294967000.0 / 2, 100},
-      {0, "operation.4", "Exchange", 4294967200.0 / 2, 100},
-      {17, "wait", "Synchronization", 5, 10},
-      {17, "rest", "Idle", 15, 20},
-  };
-  ASSERT_EQ(samples.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    SCOPED_TRACE(expected[i].name);
-    EXPECT_EQ(samples[i]["ph"], "X");
-    EXPECT_EQ(samples[i]["tid"], expected[i].tid);
-    EXPECT_EQ(samples[i]["name"], expected[i].name);
-    EXPECT_EQ(samples[i]["cat"], expected[i].cat);
-    EXPECT_EQ(samples[i]["ts"], expected[i].ts);
-    EXPECT_EQ(samples[i]["dur"], expected[i].dur);
-  }
-  EXPECT_EQ(samples[0]["args"], Json::parse(R"({
-      "kernel": "gemm_f32_accumulate", "phase": 1, "epoch": 2,
-      "metadata": [{"name": "innerBlock", "value": "8"}],
-      "exchange_activities": [
-        {"fanout": 2, "paired": true, "kind": "Send", "start_cycle": 10, "end_cycle": 20},
-        {"fanout": 3, "paired": false, "kind": "PartnerBusy", "start_cycle": 30, "end_cycle": 40}
-      ]})"));
+  const Outcome json = qelpkg({"profile", "show", "run.profile", "--json", "--tile", "17"});
+  EXPECT_EQ(json.status, 0) << json.err;
+  const Json parsed = Json::parse(json.out);
+  EXPECT_EQ(parsed["clock_hz"], 2000000);
+  EXPECT_EQ(parsed["summary"]["cycles"], 60);
+  ASSERT_EQ(parsed["tiles"].size(), 1u);
+  EXPECT_EQ(parsed["tiles"][0]["samples"][1]["duration_cycles"], 40);
 
-  // A run output too short for the counters.
-  output.resize(35);
-  write_bytes(path("short.out"), output);
-  const Outcome short_output = qelpkg(
-      {"profile", "build", "app.qel", "short.out", "--clock-hz", "2000000", "-o", "short.profile"});
-  EXPECT_EQ(short_output.status, 1);
-  EXPECT_EQ(short_output.err, "qelpkg: app.qel: profile binding exceeds runtime output\n");
-  EXPECT_FALSE(fs::exists(path("short.profile")));
+  const Outcome absent = qelpkg({"profile", "show", "run.profile", "--tile", "4"});
+  EXPECT_EQ(absent.status, 1);
+  EXPECT_EQ(absent.out, "");
+  EXPECT_EQ(absent.err, "qelpkg: run.profile: report has no tile 4\n");
+}
+
+TEST_F(ProfileCli, Trace) {
+  struct Case {
+    std::vector<std::string> flags;
+    double tile0_origin;  // microseconds subtracted from each tile's counter values
+    double tile17_origin;
+  };
+  for (const Case& c : {Case{{}, 0, 0}, Case{{"--align"}, 4294967000.0 / 2, 5}}) {
+    SCOPED_TRACE(testing::PrintToString(c.flags));
+    std::vector<std::string> arguments{"profile", "trace", "run.profile", "-o", "trace.json"};
+    arguments.insert(arguments.end(), c.flags.begin(), c.flags.end());
+    const Outcome trace = qelpkg(arguments);
+    EXPECT_EQ(trace.status, 0) << trace.err;
+    EXPECT_EQ(trace.out, "");
+    const Json events = Json::parse(read_text(path("trace.json")))["traceEvents"];
+    std::vector<Json> threads;
+    std::vector<Json> steps;
+    std::vector<Json> activities;
+    for (const Json& event : events) {
+      if (event["name"] == "thread_name") {
+        threads.push_back(event);
+      } else if (event["cat"] == "exchange") {
+        activities.push_back(event);
+      } else if (event["ph"] == "X") {
+        steps.push_back(event);
+      }
+    }
+    ASSERT_EQ(threads.size(), 2u);
+    for (const auto& [thread, tile] : {std::pair{threads[0], 0}, std::pair{threads[1], 17}}) {
+      EXPECT_EQ(thread["tid"], tile);
+      EXPECT_EQ(thread["args"]["name"], "tile " + std::to_string(tile));
+    }
+    // One event per sample; ts and dur are cycles at 2 MHz, so half the cycle counts.
+    struct Expected {
+      unsigned tid;
+      const char* name;
+      const char* cat;
+      double ts;
+      double dur;
+    };
+    const std::vector<Expected> expected{
+        {0, "accumulate", "Compute", 4294967000.0 / 2 - c.tile0_origin, 100},
+        {0, "operation.4", "Exchange", 4294967200.0 / 2 - c.tile0_origin, 100},
+        {17, "wait", "Synchronization", 5 - c.tile17_origin, 10},
+        {17, "rest", "Idle", 15 - c.tile17_origin, 20},
+    };
+    ASSERT_EQ(steps.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      SCOPED_TRACE(expected[i].name);
+      EXPECT_EQ(steps[i]["tid"], expected[i].tid);
+      EXPECT_EQ(steps[i]["name"], expected[i].name);
+      EXPECT_EQ(steps[i]["cat"], expected[i].cat);
+      EXPECT_EQ(steps[i]["ts"], expected[i].ts);
+      EXPECT_EQ(steps[i]["dur"], expected[i].dur);
+    }
+    EXPECT_EQ(steps[0]["args"], Json::parse(R"({
+        "local_index": 0, "kernel": "gemm_f32_accumulate", "phase": 1, "epoch": 2,
+        "start_cycle": 4294967000, "end_cycle": 4294967200, "cycles": 200,
+        "exchange_event_cycles": 5,
+        "metadata": [{"name": "innerBlock", "value": "8"}],
+        "exchange_activities": [
+          {"fanout": 2, "paired": true, "kind": "Send", "start_cycle": 10, "end_cycle": 20},
+          {"fanout": 3, "paired": false, "kind": "PartnerBusy", "start_cycle": 30,
+           "end_cycle": 40}
+        ]})"));
+    // The first step's activities lie outside its cycles: instants at the step's start. The
+    // second step's lies inside, 146 cycles after the step's start, past the wrap.
+    ASSERT_EQ(activities.size(), 3u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(activities[i]["ph"], "i");
+      EXPECT_EQ(activities[i]["ts"], steps[0]["ts"]);
+    }
+    EXPECT_EQ(activities[0]["name"], "Send");
+    EXPECT_EQ(activities[1]["name"], "PartnerBusy");
+    EXPECT_EQ(activities[2]["name"], "Receive");
+    EXPECT_EQ(activities[2]["ph"], "X");
+    EXPECT_EQ(activities[2]["ts"], (4294967200.0 + 146) / 2 - c.tile0_origin);
+    EXPECT_EQ(activities[2]["dur"], 5);
+  }
+
+  write_text(path("trace.json"), "old contents");
+  write_text(path("truncated.profile"), "12345");
+  const Outcome truncated = qelpkg({"profile", "trace", "truncated.profile", "-o", "trace.json"});
+  EXPECT_EQ(truncated.status, 1);
+  EXPECT_EQ(read_text(path("trace.json")), "old contents");
+}
+
+TEST_F(Cli, Version) {
+  const Outcome version = qelpkg({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "qelpkg " QELPKG_VERSION "\n");
+  EXPECT_EQ(version.err, "");
+}
+
+TEST_F(ProfileCli, Plot) {
+  const Outcome plot = qelpkg({"profile", "plot", "run.profile", "--align", "-o", "run.svg"});
+  EXPECT_EQ(plot.status, 0) << plot.err;
+  EXPECT_EQ(plot.out, "");
+  const auto svg = qel_package::testing::parse_xml(read_text(path("run.svg")));
+  const auto lanes = svg->all("g", "lane");
+  ASSERT_EQ(lanes.size(), 2u);
+  const std::vector<std::pair<std::string, std::vector<std::string>>> expected{
+      {"0",
+       {"accumulate \u00b7 gemm_f32_accumulate \u00b7 200 cycles \u00b7 100.000 us \u00b7 tile 0",
+        "operation.4 \u00b7 multicast \u00b7 200 cycles \u00b7 100.000 us \u00b7 tile 0"}},
+      {"17",
+       {"wait \u00b7 barrier \u00b7 20 cycles \u00b7 10.000 us \u00b7 tile 17",
+        "rest \u00b7  \u00b7 40 cycles \u00b7 20.000 us \u00b7 tile 17"}},
+  };
+  for (std::size_t i = 0; i < lanes.size(); ++i) {
+    SCOPED_TRACE(expected[i].first);
+    EXPECT_EQ(lanes[i]->attribute("data-tile"), expected[i].first);
+    std::vector<std::string> titles;
+    for (const auto* rect : lanes[i]->all("rect")) {
+      titles.push_back(rect->title()->text);
+    }
+    EXPECT_EQ(titles, expected[i].second);
+  }
+
+  // Without a clock there is no time axis.
+  write_bytes(path("untimed.profile"), [] {
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(qel_package::profile::ProfileReport{}.write(bytes));
+    return bytes;
+  }());
+  const Outcome untimed = qelpkg({"profile", "plot", "untimed.profile", "-o", "untimed.svg"});
+  EXPECT_EQ(untimed.status, 1);
+  EXPECT_EQ(untimed.err,
+            "qelpkg: untimed.profile: report clock is 0 Hz, so its cycles have no duration in "
+            "microseconds\n");
+  EXPECT_FALSE(fs::exists(path("untimed.svg")));
+}
+
+TEST_F(ProfileCli, Diff) {
+  build_report("run2", {4294967000u, 4294967250u, 104}, {10, 25, 70});
+  const Outcome diff = qelpkg({"profile", "diff", "run.profile", "run2.profile", "--top", "3"});
+  EXPECT_EQ(diff.status, 0) << diff.err;
+  EXPECT_EQ(diff.out,
+            "old: run.profile\n"
+            "new: run2.profile\n"
+            "total: 460 -> 460 cycles, +0 (+0.0%)\n"
+            "\n"
+            "kinds:\n"
+            "  kind             old cycles  new cycles  change       %\n"
+            "  Compute                 200         250     +50  +25.0%\n"
+            "  Exchange                200         150     -50  -25.0%\n"
+            "  Idle                     40          45      +5  +12.5%\n"
+            "  Synchronization          20          15      -5  -25.0%\n"
+            "\n"
+            "kernels:\n"
+            "  kernel               old cycles  new cycles  change       %\n"
+            "  gemm_f32_accumulate         200         250     +50  +25.0%\n"
+            "  multicast                   200         150     -50  -25.0%\n"
+            "  (none)                       40          45      +5  +12.5%\n"
+            "  barrier                      20          15      -5  -25.0%\n"
+            "\n"
+            "steps that changed most:\n"
+            "  tile  index  kind             operation    kernel               old cycles"
+            "  new cycles  change       %\n"
+            "     0      0  Compute          accumulate   gemm_f32_accumulate         200"
+            "         250     +50  +25.0%\n"
+            "     0      1  Exchange         operation.4  multicast                   200"
+            "         150     -50  -25.0%\n"
+            "    17      0  Synchronization  wait         barrier                      20"
+            "          15      -5  -25.0%\n");
+
+  const Outcome same = qelpkg({"profile", "diff", "run.profile", "run.profile", "--json"});
+  EXPECT_EQ(same.status, 0) << same.err;
+  const Json unchanged = Json::parse(same.out);
+  EXPECT_EQ(unchanged["change_cycles"], 0);
+  EXPECT_EQ(unchanged["steps"], Json::array());
+
+  // A report of another plan: only the totals are compared, and a kind that is new has no
+  // percentage.
+  qel_package::profile::ProfileReport other{
+      .clock_hz = 1000,
+      .tiles = {{.physical_tile = 0,
+                 .samples = {
+                     {.step = {.kind = qel_package::profile::StepKind::Exchange, .kernel = "fresh"},
+                      .start_cycle = 0,
+                      .end_cycle = 500}}}}};
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(other.write(bytes));
+  write_bytes(path("other.profile"), bytes);
+  const Outcome other_plan = qelpkg({"profile", "diff", "run.profile", "other.profile", "--json"});
+  EXPECT_EQ(other_plan.status, 0) << other_plan.err;
+  const Json changed = Json::parse(other_plan.out);
+  EXPECT_TRUE(changed["steps"].is_null());
+  EXPECT_EQ(
+      changed["kinds"][0],
+      Json::parse(R"({"kind":"Exchange","old_cycles":200,"new_cycles":500,"change_cycles":300,)"
+                  R"("change_percent":150.0})"));
+  EXPECT_EQ(changed["kernels"][0],
+            Json::parse(R"({"kernel":"fresh","old_cycles":0,"new_cycles":500,"change_cycles":500,)"
+                        R"("change_percent":null})"));
+  const Outcome other_text = qelpkg({"profile", "diff", "run.profile", "other.profile"});
+  EXPECT_NE(other_text.out.find("  fresh                         0         500    +500      new\n"
+                                "  gemm_f32_accumulate         200           0    -200  -100.0%\n"),
+            std::string::npos)
+      << other_text.out;
+  EXPECT_NE(other_text.out.find("\nsteps: not compared, the reports come from different plans\n"),
+            std::string::npos);
+
+  write_text(path("truncated.profile"), "12345");
+  const Outcome unreadable = qelpkg({"profile", "diff", "run.profile", "truncated.profile"});
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_EQ(unreadable.out, "");
+  EXPECT_EQ(unreadable.err.rfind("qelpkg: truncated.profile: ", 0), 0u) << unreadable.err;
 }
 
 TEST_F(Cli, UsageErrors) {
@@ -239,7 +487,13 @@ TEST_F(Cli, UsageErrors) {
       {"profile", "build", "a.qel", "run.out", "-o", "r"},
       {"profile", "build", "a.qel", "run.out", "--clock-hz", "0", "-o", "r"},
       {"profile", "show"},
+      {"profile", "show", "run.profile", "--top", "0"},
+      {"profile", "show", "run.profile", "--top", "x"},
+      {"profile", "show", "run.profile", "--tile", "-1"},
       {"profile", "trace", "r"},
+      {"profile", "plot", "r"},
+      {"profile", "diff", "r"},
+      {"profile", "diff", "r", "s", "--top", "0"},
   };
   for (const auto& arguments : cases) {
     SCOPED_TRACE(testing::PrintToString(arguments));
@@ -261,7 +515,9 @@ TEST_F(Cli, UsageErrors) {
                                                   {"profile"},
                                                   {"profile", "build"},
                                                   {"profile", "show"},
-                                                  {"profile", "trace"}}) {
+                                                  {"profile", "trace"},
+                                                  {"profile", "plot"},
+                                                  {"profile", "diff"}}) {
     std::vector<std::string> arguments = command;
     arguments.push_back("--help");
     std::string usage = "Usage: qelpkg";
@@ -272,6 +528,11 @@ TEST_F(Cli, UsageErrors) {
     const Outcome run = qelpkg(arguments);
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find(usage), std::string::npos) << run.out;
+    // Every page reads as a manual: it ends with an example of the command.
+    EXPECT_NE(run.out.find("\n\nExample:\n  qelpkg" +
+                           usage.substr(std::string("Usage: qelpkg").size()) + " "),
+              std::string::npos)
+        << run.out;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
       EXPECT_LE(line.size(), 100u) << line;

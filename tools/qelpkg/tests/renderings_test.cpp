@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -6,39 +8,18 @@
 #include <qel_package/application.hpp>
 #include <qel_package/profile.hpp>
 
-#include "chrome_trace.hpp"
+#include "failure.hpp"
 #include "package_info.hpp"
-#include "profile_summary.hpp"
+#include "profile_fixture.hpp"
+#include "profile_show.hpp"
 
 namespace qelpkg {
 namespace {
 
 using qel_package::Application;
 using namespace qel_package::profile;
-
-CycleSample sample(std::uint32_t index, StepKind kind, std::string operation, std::uint32_t start,
-                   std::uint32_t end) {
-  return CycleSample{.step = {.local_index = index,
-                              .phase = 1,
-                              .epoch = 2,
-                              .operation = std::move(operation),
-                              .kind = kind,
-                              .kernel = "k"},
-                     .start_cycle = start,
-                     .end_cycle = end};
-}
-
-// Tile 17 crosses a counter wrap in its second step; tile 3 has no samples.
-ProfileReport report(std::uint64_t clock_hz) {
-  return ProfileReport{
-      .clock_hz = clock_hz,
-      .tiles = {{.physical_tile = 17,
-                 .samples = {sample(0, StepKind::Compute, "accumulate", 4294967000u, 4294967285u),
-                             sample(1, StepKind::Exchange, "send", 4294967285u, 7),
-                             sample(2, StepKind::Compute, "accumulate", 7, 1007)}},
-                {.physical_tile = 3, .samples = {}}},
-  };
-}
+using qel_package::testing::wrapping_report;
+using qel_package::testing::WrittenReport;
 
 TEST(PackageInfo, EmptySections) {
   Application application;
@@ -104,94 +85,172 @@ TEST(PackageInfo, DerivedJsonFields) {
             R"({"physical_tile":0,"steps":3,"kinds":{"Exchange":1,"Idle":2}})");
 }
 
-TEST(ProfileSummary, Text) {
+// The text of profile show, as the command puts it together.
+std::string show_text(const ProfileReport& report, const ShowOptions& options = {}) {
+  const WrittenReport written(report);
+  const ProfileSummary summary = summarize(written.view());
+  std::string text = summary_text(summary, options);
+  for (std::size_t i = 0; i < report.tiles.size(); ++i) {
+    text += tile_samples_text(written.view().tiles()[i], summary.tiles[i], report.clock_hz);
+  }
+  return text;
+}
+
+TEST(ProfileShow, Text) {
   const std::vector<std::pair<std::uint64_t, std::string>> cases{
       {2000000,
        "clock: 2000000 Hz\n"
+       "total: 4 samples on 3 tiles, 1321 cycles, 660.500 us\n"
+       "\n"
+       "kinds:\n"
+       "  kind      samples  cycles       us     %\n"
+       "  Exchange        1      18    9.000   1.4\n"
+       "  Compute         2    1285  642.500  97.3\n"
+       "  Idle            1      18    9.000   1.4\n"
+       "\n"
+       "kernels:\n"
+       "  kernel     samples  cycles       us     %\n"
+       "  gemm             2    1285  642.500  97.3\n"
+       "  (none)           1      18    9.000   1.4\n"
+       "  multicast        1      18    9.000   1.4\n"
+       "\n"
+       "operations:\n"
+       "  operation   samples  cycles       us     %\n"
+       "  accumulate        2    1285  642.500  97.3\n"
+       "  rest              1      18    9.000   1.4\n"
+       "  send              1      18    9.000   1.4\n"
+       "\n"
+       "tiles:\n"
+       "  tile  samples  busy cycles  busy us  first start    last end\n"
+       "    17        3         1303  651.500   4294967000  4294968303\n"
+       "     3        0            0    0.000            0           0\n"
+       "     5        1           18    9.000          100         118\n"
        "\n"
        "tile 17 (3 samples):\n"
-       "  index  kind      operation   kernel       start         end  cycles       us\n"
-       "      0  Compute   accumulate  k       4294967000  4294967285     285  142.500\n"
-       "      1  Exchange  send        k       4294967285           7      18    9.000\n"
-       "      2  Compute   accumulate  k                7        1007    1000  500.000\n"
+       "  index  kind      operation   kernel          start         end  cycles       us\n"
+       "      0  Compute   accumulate  gemm       4294967000  4294967285     285  142.500\n"
+       "      1  Exchange  send        multicast  4294967285           7      18    9.000\n"
+       "      2  Compute   accumulate  gemm                7        1007    1000  500.000\n"
        "  totals:\n"
        "    kind      cycles       us\n"
        "    Exchange      18    9.000\n"
        "    Compute     1285  642.500\n"
        "\n"
-       "tile 3: no samples\n"},
+       "tile 3: no samples\n"
+       "\n"
+       "tile 5 (1 sample):\n"
+       "  index  kind  operation  kernel  start  end  cycles     us\n"
+       "      0  Idle  rest                 100  118      18  9.000\n"
+       "  totals:\n"
+       "    kind  cycles     us\n"
+       "    Idle      18  9.000\n"},
       {0,
        "clock: unknown (0 Hz), durations in cycles only\n"
+       "total: 4 samples on 3 tiles, 1321 cycles\n"
+       "\n"
+       "kinds:\n"
+       "  kind      samples  cycles     %\n"
+       "  Exchange        1      18   1.4\n"
+       "  Compute         2    1285  97.3\n"
+       "  Idle            1      18   1.4\n"
+       "\n"
+       "kernels:\n"
+       "  kernel     samples  cycles     %\n"
+       "  gemm             2    1285  97.3\n"
+       "  (none)           1      18   1.4\n"
+       "  multicast        1      18   1.4\n"
+       "\n"
+       "operations:\n"
+       "  operation   samples  cycles     %\n"
+       "  accumulate        2    1285  97.3\n"
+       "  rest              1      18   1.4\n"
+       "  send              1      18   1.4\n"
+       "\n"
+       "tiles:\n"
+       "  tile  samples  busy cycles  first start    last end\n"
+       "    17        3         1303   4294967000  4294968303\n"
+       "     3        0            0            0           0\n"
+       "     5        1           18          100         118\n"
        "\n"
        "tile 17 (3 samples):\n"
-       "  index  kind      operation   kernel       start         end  cycles\n"
-       "      0  Compute   accumulate  k       4294967000  4294967285     285\n"
-       "      1  Exchange  send        k       4294967285           7      18\n"
-       "      2  Compute   accumulate  k                7        1007    1000\n"
+       "  index  kind      operation   kernel          start         end  cycles\n"
+       "      0  Compute   accumulate  gemm       4294967000  4294967285     285\n"
+       "      1  Exchange  send        multicast  4294967285           7      18\n"
+       "      2  Compute   accumulate  gemm                7        1007    1000\n"
        "  totals:\n"
        "    kind      cycles\n"
        "    Exchange      18\n"
        "    Compute     1285\n"
        "\n"
-       "tile 3: no samples\n"},
+       "tile 3: no samples\n"
+       "\n"
+       "tile 5 (1 sample):\n"
+       "  index  kind  operation  kernel  start  end  cycles\n"
+       "      0  Idle  rest                 100  118      18\n"
+       "  totals:\n"
+       "    kind  cycles\n"
+       "    Idle      18\n"},
   };
   for (const auto& [clock_hz, text] : cases) {
     SCOPED_TRACE(clock_hz);
-    EXPECT_EQ(profile_summary_text(report(clock_hz)), text);
+    EXPECT_EQ(show_text(wrapping_report(clock_hz)), text);
   }
 }
 
-TEST(ProfileSummary, Json) {
-  const Json timed = profile_summary_json(report(2000000));
-  EXPECT_EQ(timed["tiles"][0]["samples"][1].dump(),
-            R"({"local_index":1,"kind":"Exchange","operation":"send","kernel":"k",)"
+TEST(ProfileShow, TopKernelsAndOperations) {
+  const ProfileSummary summary = summarize(wrapping_report(2000000));
+  const std::string text = summary_text(summary, {.top = 2});
+  EXPECT_NE(text.find("kernels (top 2 of 3):\n"
+                      "  kernel  samples  cycles       us     %\n"
+                      "  gemm          2    1285  642.500  97.3\n"
+                      "  (none)        1      18    9.000   1.4\n"
+                      "\n"
+                      "operations (top 2 of 3):\n"),
+            std::string::npos)
+      << text;
+  const Json json = summary_json(summary, {.top = 1});
+  EXPECT_EQ(json["kernels"].dump(), R"([{"name":"gemm","samples":2,"cycles":1285,"us":642.5}])");
+  EXPECT_EQ(json["operations"].size(), 1u);
+  EXPECT_EQ(summary_json(summary, {})["operations"].size(), 3u);
+}
+
+TEST(ProfileShow, EmptyReport) {
+  EXPECT_EQ(show_text(ProfileReport{.clock_hz = 1}),
+            "clock: 1 Hz\n"
+            "total: 0 samples on 0 tiles, 0 cycles, 0.000 us\n");
+}
+
+TEST(ProfileShow, Json) {
+  const ProfileReport report = wrapping_report(2000000);
+  const WrittenReport written(report);
+  const ProfileSummary summary = summarize(report);
+  const Json json = summary_json(summary, {});
+  EXPECT_EQ(json["kinds"][1].dump(), R"({"kind":"Compute","samples":2,"cycles":1285,"us":642.5})");
+  EXPECT_EQ(json["tiles"][0].dump(),
+            R"({"physical_tile":17,"samples":3,"busy_cycles":1303,"busy_us":651.5,)"
+            R"("first_start":4294967000,"last_end":4294968303})");
+  const Json tile = tile_samples_json(written.view().tiles()[0], summary.tiles[0], report.clock_hz);
+  EXPECT_EQ(tile["samples"][1].dump(),
+            R"({"local_index":1,"kind":"Exchange","operation":"send","kernel":"multicast",)"
             R"("start_cycle":4294967285,"end_cycle":7,"duration_cycles":18,"duration_us":9.0})");
   EXPECT_EQ(
-      timed["tiles"][0]["totals"].dump(),
+      tile["totals"].dump(),
       R"([{"kind":"Exchange","cycles":18,"us":9.0},{"kind":"Compute","cycles":1285,"us":642.5}])");
-  const Json untimed = profile_summary_json(report(0));
-  EXPECT_TRUE(untimed["tiles"][0]["samples"][0]["duration_us"].is_null());
-  EXPECT_TRUE(untimed["tiles"][0]["totals"][0]["us"].is_null());
+  const ProfileSummary untimed = summarize(wrapping_report(0));
+  EXPECT_TRUE(summary_json(untimed, {})["us"].is_null());
+  EXPECT_TRUE(
+      tile_samples_json(written.view().tiles()[0], untimed.tiles[0], 0)["samples"][0]["duration_us"]
+          .is_null());
 }
 
-TEST(ChromeTrace, TimelineAcrossACounterWrap) {
-  const auto trace = chrome_trace(report(2000000));
-  ASSERT_TRUE(trace);
-  const Json events = Json::parse(*trace)["traceEvents"];
-  ASSERT_EQ(events.size(), 5u);  // a track name per tile, an event per sample
-  EXPECT_EQ(events[0].dump(),
-            R"({"name":"thread_name","ph":"M","pid":0,"tid":17,"args":{"name":"tile 17"}})");
-  // The third step starts 303 cycles after the first, past the wrap.
-  const double first = 4294967000.0 / 2;
-  EXPECT_EQ(events[1]["ts"], first);
-  EXPECT_EQ(events[2]["ts"], first + 285.0 / 2);
-  EXPECT_EQ(events[3]["ts"], first + 303.0 / 2);
-  EXPECT_EQ(events[2]["dur"], 9.0);
-  EXPECT_EQ(events[4].dump(),
-            R"({"name":"thread_name","ph":"M","pid":0,"tid":3,"args":{"name":"tile 3"}})");
-}
-
-TEST(ChromeTrace, Texts) {
-  ProfileReport texts{.clock_hz = 1000000, .tiles = {{.physical_tile = 1}}};
-  CycleSample escaped = sample(0, StepKind::Idle, "say \"hi\"\\\n\x01", 0, 1);
-  escaped.step.kernel = "k\xc3\xa9";  // é
-  escaped.step.metadata = {{.name = "n", .value = "v"}, {.name = "n", .value = "w"}};
-  texts.tiles[0].samples.push_back(escaped);
-  const auto trace = chrome_trace(texts);
-  ASSERT_TRUE(trace);
-  const Json event = Json::parse(*trace)["traceEvents"][1];
-  EXPECT_EQ(event["name"], "say \"hi\"\\\n\x01");
-  EXPECT_EQ(event["args"]["kernel"], "k\xc3\xa9");
-  EXPECT_EQ(event["args"]["metadata"].dump(),
-            R"([{"name":"n","value":"v"},{"name":"n","value":"w"}])");
-  EXPECT_EQ(chrome_trace(ProfileReport{.clock_hz = 1}).value(),
-            "{\"traceEvents\":[\n],\"displayTimeUnit\":\"ns\"}\n");
-}
-
-TEST(ChromeTrace, RefusesAClockOfZero) {
-  const auto trace = chrome_trace(report(0));
-  ASSERT_FALSE(trace);
-  EXPECT_EQ(trace.error(), "report clock is 0 Hz, so its cycles have no duration in microseconds");
+// A library error as qelpkg reports it: an Invalid error's message, then where the rule broke
+// when the error names that.
+TEST(Describe, MessageThenLocation) {
+  using qel_package::PackageError;
+  EXPECT_EQ(describe(PackageError::Invalid{"duplicate physical tile 3", "tiles[1]"}),
+            "duplicate physical tile 3 (at tiles[1])");
+  EXPECT_EQ(describe(PackageError::Invalid{"application has no tiles"}),
+            "application has no tiles");
 }
 
 }  // namespace

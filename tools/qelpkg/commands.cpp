@@ -96,14 +96,7 @@ Outcome<Record> read_record(const std::string& path) {
 // A report read in place from the bytes of path, checked as ProfileReport::read checks it and
 // refused in the same way when it is a package; input must outlive the view.
 Outcome<ProfileReportView> open_report(const std::string& path, const Input& input) {
-  if (auto other = other_kind<ProfileReport, Application>(input.bytes())) {
-    return tl::unexpected(Failure{path, *std::move(other)});
-  }
-  auto view = ProfileReportView::open(input.bytes());
-  if (!view) {
-    return failure(path, view.error());
-  }
-  return *std::move(view);
+  return open_view<ProfileReportView>(path, input.bytes());
 }
 
 // The JSON form of a document, indented, on standard output.

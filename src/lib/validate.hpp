@@ -150,13 +150,13 @@ template <class Plans>
   for (std::size_t i = 0; i < plans.size(); ++i) {
     decltype(auto) plan = plans[i];
     const std::uint32_t physical_tile = QEL_FIELD(plan, physical_tile);
-    const std::string plan_path = element_path("", "profile_tiles", i);
     if (!tile_ids.contains(physical_tile) || !profile_tile_ids.insert(physical_tile).second) {
-      return invalid_at(plan_path, "invalid tile profile plan");
+      return invalid_at(element_path("", "profile_tiles", i), "invalid tile profile plan");
     }
     if (const auto step = misnumbered_step(plan)) {
-      return invalid_at(field_path(element_path(plan_path, "steps", *step), "local_index"),
-                        "invalid tile profile plan");
+      const std::string step_path =
+          element_path(element_path("", "profile_tiles", i), "steps", *step);
+      return invalid_at(field_path(step_path, "local_index"), "invalid tile profile plan");
     }
   }
   return {};

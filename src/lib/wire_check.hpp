@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include <qel_package/application.capnp.h>
 #include <qel_package/profile.capnp.h>
 #include <qel_package/error.hpp>

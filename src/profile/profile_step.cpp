@@ -13,7 +13,8 @@ namespace {
 // Generated enum getters return the stored number unchecked. The writers check the records'
 // kinds with this too.
 template <class WireKind, class Kind>
-Result<void> check_kind(WireKind kind, std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
+[[nodiscard]] Result<void> check_kind(WireKind kind,
+                                      std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
   const auto number = static_cast<std::uint16_t>(kind);
   if (!from_number(number)) {
     return tl::unexpected<PackageError>(PackageError::SchemaEnum{number});

@@ -126,6 +126,19 @@ void bench_output_binding(benchmark::State& state, const Workload& w) {
           [&] { return w.application.output_binding(w.last_output); });
 }
 
+void bench_view_open(benchmark::State& state, const Workload& w) {
+  measure(state, w.package.size(), w.package_records,
+          [&] { return ApplicationView::open(w.package); });
+}
+
+// What a host does to load one tile: open a view of the package, then rebuild the image.
+void bench_view_tile_image(benchmark::State& state, const Workload& w) {
+  measure(state, w.largest_image_bytes, w.largest_tile_segments, [&] {
+    return ApplicationView::open(w.package).and_then(
+        [&](const ApplicationView& view) { return view.tile_image(w.largest_tile); });
+  });
+}
+
 void bench_profile_report(benchmark::State& state, const Workload& w) {
   measure(state, w.counter_bytes, w.report_records,
           [&] { return w.application.profile_report(w.runtime_output, CLOCK_HZ); });
@@ -169,6 +182,8 @@ const Operation PACKAGE_OPERATIONS[] = {
     {"validate", bench_validate},
     {"tile_image", bench_tile_image},
     {"output_binding", bench_output_binding},
+    {"view_open", bench_view_open},
+    {"view_tile_image", bench_view_tile_image},
 };
 
 const Operation REPORT_OPERATIONS[] = {

@@ -15,7 +15,7 @@
 namespace qel_package::profile::detail {
 
 // A report's cycles have no place in time without a clock.
-inline Result<void> require_clock(std::uint64_t clock_hz) {
+[[nodiscard]] inline Result<void> require_clock(std::uint64_t clock_hz) {
   if (clock_hz == 0) {
     return qel_package::detail::invalid(
         "report clock is 0 Hz, so its cycles have no duration in microseconds");
@@ -33,9 +33,11 @@ class RenderOutput {
   auto out() { return std::back_inserter(buffer_); }
 
   // Hands a full piece to the stream; fails once the stream has failed.
-  Result<void> flush_if_full() { return buffer_.size() < PIECE_BYTES ? Result<void>{} : flush(); }
+  [[nodiscard]] Result<void> flush_if_full() {
+    return buffer_.size() < PIECE_BYTES ? Result<void>{} : flush();
+  }
 
-  Result<void> flush() {
+  [[nodiscard]] Result<void> flush() {
     stream_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
     buffer_.clear();
     stream_.flush();

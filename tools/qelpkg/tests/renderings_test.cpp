@@ -8,6 +8,7 @@
 #include <qel_package/application.hpp>
 #include <qel_package/profile.hpp>
 
+#include "failure.hpp"
 #include "package_info.hpp"
 #include "profile_fixture.hpp"
 #include "profile_show.hpp"
@@ -240,6 +241,16 @@ TEST(ProfileShow, Json) {
   EXPECT_TRUE(
       tile_samples_json(written.view().tiles()[0], untimed.tiles[0], 0)["samples"][0]["duration_us"]
           .is_null());
+}
+
+// A library error as qelpkg reports it: an Invalid error's message, then where the rule broke
+// when the error names that.
+TEST(Describe, MessageThenLocation) {
+  using qel_package::PackageError;
+  EXPECT_EQ(describe(PackageError::Invalid{"duplicate physical tile 3", "tiles[1]"}),
+            "duplicate physical tile 3 (at tiles[1])");
+  EXPECT_EQ(describe(PackageError::Invalid{"application has no tiles"}),
+            "application has no tiles");
 }
 
 }  // namespace

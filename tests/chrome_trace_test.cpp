@@ -183,6 +183,12 @@ TEST(ChromeTrace, Failures) {
       write_chrome_trace(WrittenReport(wrapping_report(0)).view(), text),
       FailedWithMessage("report clock is 0 Hz, so its cycles have no duration in microseconds"));
   EXPECT_EQ(text.str(), "");
+  ProfileReport not_utf8{.clock_hz = 1, .tiles = {{.physical_tile = 0}}};
+  not_utf8.tiles[0].samples = {cycle_sample(0, StepKind::Idle, "op", "k", 0, 1),
+                               cycle_sample(1, StepKind::Idle, "op", "k", 1, 2)};
+  not_utf8.tiles[0].samples[1].step.metadata = {{.name = "n", .value = "ab\xff"}};
+  EXPECT_THAT(write_chrome_trace(not_utf8, text),
+              FailedAs("Utf8(Utf8Error { valid_up_to: 2, error_len: 1 })"));
   std::ostringstream failed;
   failed.setstate(std::ios::badbit);
   EXPECT_THAT(write_chrome_trace(wrapping_report(1), failed),

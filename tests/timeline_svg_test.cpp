@@ -17,6 +17,7 @@ namespace {
 
 using qel_package::testing::cycle_sample;
 using qel_package::testing::Element;
+using qel_package::testing::FailedAs;
 using qel_package::testing::FailedWithMessage;
 using qel_package::testing::parse_xml;
 using qel_package::testing::Succeeded;
@@ -134,6 +135,12 @@ TEST(TimelineSvg, EmptyReportAndZeroClock) {
       write_timeline_svg(WrittenReport(wrapping_report(0)).view(), text),
       FailedWithMessage("report clock is 0 Hz, so its cycles have no duration in microseconds"));
   EXPECT_EQ(text.str(), "");
+  ProfileReport not_utf8{
+      .clock_hz = 1,
+      .tiles = {
+          {.physical_tile = 0, .samples = {cycle_sample(0, StepKind::Idle, "\xc3", "k", 0, 1)}}}};
+  EXPECT_THAT(write_timeline_svg(not_utf8, text),
+              FailedAs("Utf8(Utf8Error { valid_up_to: 0, error_len: none })"));
 }
 
 }  // namespace

@@ -168,7 +168,9 @@ Result<void> write_trace(const Report& report, std::ostream& output,
   for (const auto& tile : detail::tiles_of(report)) {
     trace.tile(detail::physical_tile_of(tile));
     for (const auto& sample : detail::samples_of(tile)) {
-      trace.sample(detail::sample_record(sample));
+      const auto& record = detail::sample_record(sample);
+      QEL_TRY(detail::require_utf8(record.step));
+      trace.sample(record);
       QEL_TRY(out.flush_if_full());
     }
   }

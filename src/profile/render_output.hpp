@@ -7,8 +7,10 @@
 #include <fmt/format.h>
 
 #include <qel_package/error.hpp>
+#include <qel_package/profile.hpp>
 
 #include "lib/fail.hpp"
+#include "lib/utf8.hpp"
 
 // What the timeline renderings share: the clock they need, and text written to a stream in
 // bounded pieces.
@@ -19,6 +21,25 @@ namespace qel_package::profile::detail {
   if (clock_hz == 0) {
     return qel_package::detail::invalid(
         "report clock is 0 Hz, so its cycles have no duration in microseconds");
+  }
+  return {};
+}
+
+// A trace or an image with a text that is not UTF-8 would not open at all, so such a step is
+// refused with the error its reader would give. Only records built in memory can hold one.
+inline Result<void> require_utf8(const ProfileStep& step) {
+  const auto check = [](std::string_view text) -> Result<void> {
+    const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    if (auto error = qel_package::detail::find_utf8_error(bytes)) {
+      return tl::unexpected<PackageError>(*error);
+    }
+    return {};
+  };
+  QEL_TRY(check(step.operation));
+  QEL_TRY(check(step.kernel));
+  for (const ProfileMetadata& entry : step.metadata) {
+    QEL_TRY(check(entry.name));
+    QEL_TRY(check(entry.value));
   }
   return {};
 }

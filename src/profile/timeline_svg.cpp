@@ -311,7 +311,9 @@ Result<void> write_svg(const Report& report, std::ostream& output, const Timelin
   for (const auto& tile : detail::tiles_of(report)) {
     svg.tile(detail::physical_tile_of(tile));
     for (const auto& sample : detail::samples_of(tile)) {
-      svg.sample(detail::sample_record(sample));
+      const auto& record = detail::sample_record(sample);
+      QEL_TRY(detail::require_utf8(record.step));
+      svg.sample(record);
       QEL_TRY(out.flush_if_full());
     }
   }

@@ -30,8 +30,6 @@ namespace {
 
 using qel_package::Application;
 using qel_package::ApplicationView;
-using qel_package::profile::CycleSample;
-using qel_package::profile::ProfileReport;
 using qel_package::profile::ProfileReportView;
 using qel_package::profile::ProfileSummarizer;
 using qel_package::profile::ProfileSummary;
@@ -77,26 +75,13 @@ Outcome<View> open_view(const std::string& path, std::span<const std::uint8_t> b
   return *std::move(view);
 }
 
-// The records of a package (Application) or a report (ProfileReport) in path.
-template <class Record>
-Outcome<Record> read_record(const std::string& path) {
+// The records of the package in path.
+Outcome<Application> read_application(const std::string& path) {
   const auto input = read_message_input(path);
   QELPKG_TRY(input);
-  if constexpr (std::is_same_v<Record, Application>) {
-    const auto view = open_view<ApplicationView>(path, input->bytes());
-    QELPKG_TRY(view);
-    return view->to_application();
-  } else {
-    const auto view = open_view<ProfileReportView>(path, input->bytes());
-    QELPKG_TRY(view);
-    return view->to_report();
-  }
-}
-
-// A report read in place from the bytes of path, checked as ProfileReport::read checks it and
-// refused in the same way when it is a package; input must outlive the view.
-Outcome<ProfileReportView> open_report(const std::string& path, const Input& input) {
-  return open_view<ProfileReportView>(path, input.bytes());
+  const auto view = open_view<ApplicationView>(path, input->bytes());
+  QELPKG_TRY(view);
+  return view->to_application();
 }
 
 // The JSON form of a document, indented, on standard output.
@@ -152,7 +137,7 @@ Outcome<void> info(const std::string& package, bool json) {
 }
 
 Outcome<void> dump(const std::string& package) {
-  const auto application = read_record<Application>(package);
+  const auto application = read_application(package);
   QELPKG_TRY(application);
   StdoutWriter out;
   write_json(*application, [&](std::string_view text) { out.append(text); });
@@ -224,7 +209,7 @@ Outcome<void> profile_build(const std::string& package, const std::string& run_o
 Outcome<void> profile_show(const std::string& report, bool json, const ShowOptions& options) {
   const auto input = read_message_input(report);
   QELPKG_TRY(input);
-  const auto view = open_report(report, *input);
+  const auto view = open_view<ProfileReportView>(report, input->bytes());
   QELPKG_TRY(view);
   std::vector<TileProfileView> tiles;
   for (const TileProfileView tile : view->tiles()) {
@@ -266,7 +251,7 @@ template <class Render>
 Outcome<void> render_report(const std::string& report, const std::string& output, Render&& render) {
   const auto input = read_message_input(report);
   QELPKG_TRY(input);
-  const auto view = open_report(report, *input);
+  const auto view = open_view<ProfileReportView>(report, input->bytes());
   QELPKG_TRY(view);
   std::ostringstream text;
   if (auto written = render(*view, text); !written) {
@@ -294,11 +279,11 @@ Outcome<void> profile_diff(const std::string& old_report, const std::string& new
                            std::size_t top_steps) {
   const auto old_input = read_message_input(old_report);
   QELPKG_TRY(old_input);
-  const auto old_view = open_report(old_report, *old_input);
+  const auto old_view = open_view<ProfileReportView>(old_report, old_input->bytes());
   QELPKG_TRY(old_view);
   const auto new_input = read_message_input(new_report);
   QELPKG_TRY(new_input);
-  const auto new_view = open_report(new_report, *new_input);
+  const auto new_view = open_view<ProfileReportView>(new_report, new_input->bytes());
   QELPKG_TRY(new_view);
   const ProfileDiff diff = diff_profiles(*old_view, *new_view, top_steps);
   if (json) {

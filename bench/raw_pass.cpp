@@ -95,7 +95,7 @@ void add_host_exchange(Checksum& sum, app::HostExchange::Reader exchange) {
   }
 }
 
-Result<std::uint64_t> add_package(app::Application::Reader root) {
+[[nodiscard]] Result<std::uint64_t> add_package(app::Application::Reader root) {
   Checksum sum;
   sum.add(root.getSchemaVersion());
   sum.add_blob(root.getCompilerVersion());
@@ -146,7 +146,7 @@ Result<std::uint64_t> add_package(app::Application::Reader root) {
   return sum.sum();
 }
 
-Result<std::uint64_t> add_report(prof::Profile::Reader root) {
+[[nodiscard]] Result<std::uint64_t> add_report(prof::Profile::Reader root) {
   Checksum sum;
   sum.add(root.getSchemaVersion());
   sum.add(root.getClockHz());

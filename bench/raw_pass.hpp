@@ -11,7 +11,7 @@
 // Each pass returns a checksum of what it read, so that no read can be left out.
 namespace qel_package::bench {
 
-Result<std::uint64_t> raw_package_pass(std::span<const std::uint8_t> input);
-Result<std::uint64_t> raw_report_pass(std::span<const std::uint8_t> input);
+[[nodiscard]] Result<std::uint64_t> raw_package_pass(std::span<const std::uint8_t> input);
+[[nodiscard]] Result<std::uint64_t> raw_report_pass(std::span<const std::uint8_t> input);
 
 }  // namespace qel_package::bench

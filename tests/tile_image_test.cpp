@@ -84,6 +84,29 @@ TEST(TileImage, RebuildsTheTileMemoryFromItsSegments) {
   }
 }
 
+// tile_load_image gives the same image and the same errors, with the load base beside.
+TEST(TileImage, LoadImageCarriesTheLoadBase) {
+  for (const ImageCase& c : IMAGE_CASES) {
+    SCOPED_TRACE(c.name);
+    Application application;
+    application.tiles = {{.physical_tile = 3, .segments = c.segments}};
+    const auto loaded = application.tile_load_image(3);
+    if (c.image) {
+      ASSERT_THAT(loaded, Succeeded());
+      EXPECT_EQ(loaded->image, *c.image);
+    } else {
+      EXPECT_THAT(loaded, FailedWithMessage(c.message));
+    }
+  }
+  Application application;
+  application.tiles = {
+      {.physical_tile = 3, .segments = {{BASE + 8, 2, {7}, 0}, {BASE + 6, 1, {5}, 0}}}};
+  const auto loaded = application.tile_load_image(3);
+  ASSERT_THAT(loaded, Succeeded());
+  EXPECT_EQ(*loaded, (TileLoadImage{.load_base = BASE + 6, .image = {5, 0, 7, 0}}));
+  EXPECT_THAT(application.tile_load_image(7), FailedWithMessage("unknown tile 7"));
+}
+
 TEST(TileImage, UnknownTile) {
   Application application;
   application.tiles = {{.physical_tile = 1, .segments = {{BASE, 1, {1}, 0}}}};

@@ -8,7 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include <qel_package/debug_format.hpp>
 #include <qel_package/error.hpp>
+#include <qel_package/export.hpp>
 #include <qel_package/profile.hpp>
 
 namespace qel_package {
@@ -47,7 +49,7 @@ struct RegionSlice {
 };
 
 // A named input, output or weight tensor.
-struct Binding {
+struct QEL_PACKAGE_API Binding {
   std::string name{};
   std::string dtype{};
   std::vector<std::uint32_t> shape{};
@@ -56,7 +58,7 @@ struct Binding {
   bool operator==(const Binding&) const = default;
 
   // The binding's extent: the furthest file_offset + size over its slices, 0 without slices.
-  Result<std::uint64_t> byte_len() const;
+  [[nodiscard]] Result<std::uint64_t> byte_len() const;
 };
 
 struct HostPage {
@@ -147,12 +149,33 @@ struct TileProfilePlan {
 
 // What Application::output_binding finds.
 struct OutputBinding {
-  const Binding* binding;  // never null; points into the application
-  std::uint64_t base;      // offset of the binding in the runtime output
+  // Never null. Borrows from the application's outputs: valid while the application is
+  // neither modified nor destroyed.
+  const Binding* binding;
+  std::uint64_t base;  // offset of the binding in the runtime output
+};
+
+// Which list of an application a binding belongs to.
+enum class BindingKind : std::uint8_t { Input, Output, Weight };
+
+// What Application::binding finds.
+struct NamedBinding {
+  BindingKind kind{};
+  // Never null. Borrows from the application's inputs, outputs or weights: valid while the
+  // application is neither modified nor destroyed.
+  const Binding* binding{};
+};
+
+// A tile's memory image and the tile address its first byte loads at.
+struct TileLoadImage {
+  std::uint32_t load_base{};
+  std::vector<std::uint8_t> image{};
+
+  bool operator==(const TileLoadImage&) const = default;
 };
 
 // One application package.
-struct Application {
+struct QEL_PACKAGE_API Application {
   std::string compiler_version = "0.1.0";
   std::vector<TileImage> tiles{};
   std::vector<Binding> inputs{};
@@ -169,38 +192,88 @@ struct Application {
 
   // Reads one framed package from the front of input and validates it. Later bytes are
   // ignored.
-  static Result<Application> read(std::span<const std::uint8_t> input);
+  [[nodiscard]] static Result<Application> read(std::span<const std::uint8_t> input);
   // Validates the package, then appends it to sink as one framed message.
-  Result<void> write(std::vector<std::uint8_t>& sink) const;
+  [[nodiscard]] Result<void> write(std::vector<std::uint8_t>& sink) const;
   // Checks every structural rule of a package; the error is always Invalid.
-  Result<void> validate() const;
+  [[nodiscard]] Result<void> validate() const;
   // The memory image of one tile, loaded at the tile's lowest segment address.
-  Result<std::vector<std::uint8_t>> tile_image(std::uint32_t physical_tile) const;
-  // The output binding of that name and its offset in a run's output buffer.
-  Result<OutputBinding> output_binding(std::string_view name) const;
+  [[nodiscard]] Result<std::vector<std::uint8_t>> tile_image(std::uint32_t physical_tile) const;
+  // The memory image of one tile together with its load base, the lowest segment address.
+  // Fails as tile_image does.
+  [[nodiscard]] Result<TileLoadImage> tile_load_image(std::uint32_t physical_tile) const;
+  // The output binding of that name and its offset in a run's output buffer. The result
+  // borrows from this application, so a temporary application is refused.
+  [[nodiscard]] Result<OutputBinding> output_binding(std::string_view name) const&;
+  Result<OutputBinding> output_binding(std::string_view name) const&& = delete;
+  // The input, output or weight binding of that name. The result borrows from this
+  // application, so a temporary application is refused.
+  [[nodiscard]] Result<NamedBinding> binding(std::string_view name) const&;
+  Result<NamedBinding> binding(std::string_view name) const&& = delete;
   // Pairs every planned step with its start and end counters in the output buffer.
-  Result<profile::ProfileReport> profile_report(std::span<const std::uint8_t> output,
-                                                std::uint64_t clock_hz) const;
+  [[nodiscard]] Result<profile::ProfileReport> profile_report(std::span<const std::uint8_t> output,
+                                                              std::uint64_t clock_hz) const;
 };
 
 // Checks one direction of a host call's batch boundaries against its slice count.
-Result<void> validate_host_batch_ends(const HostCall& call, std::string_view direction,
-                                      std::span<const std::uint32_t> ends, std::size_t slice_count);
+[[nodiscard]] QEL_PACKAGE_API Result<void> validate_host_batch_ends(
+    const HostCall& call, std::string_view direction, std::span<const std::uint32_t> ends,
+    std::size_t slice_count);
 
-std::ostream& operator<<(std::ostream& os, const Segment& segment);
-std::ostream& operator<<(std::ostream& os, const TileImage& tile);
-std::ostream& operator<<(std::ostream& os, const RegionSlice& slice);
-std::ostream& operator<<(std::ostream& os, const Binding& binding);
-std::ostream& operator<<(std::ostream& os, const HostPage& page);
-std::ostream& operator<<(std::ostream& os, const HostSlice& slice);
-std::ostream& operator<<(std::ostream& os, const HostCall& call);
-std::ostream& operator<<(std::ostream& os, const HostExchange& exchange);
-std::ostream& operator<<(std::ostream& os, const EntryPoint& entry_point);
-std::ostream& operator<<(std::ostream& os, const DeviceConfigWrite& write);
-std::ostream& operator<<(std::ostream& os, const DebugSymbol& symbol);
-std::ostream& operator<<(std::ostream& os, const DebugRegion& region);
-std::ostream& operator<<(std::ostream& os, const TileProfilePlan& plan);
-std::ostream& operator<<(std::ostream& os, const OutputBinding& found);
-std::ostream& operator<<(std::ostream& os, const Application& application);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const Segment& segment);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const TileImage& tile);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const RegionSlice& slice);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const Binding& binding);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const HostPage& page);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const HostSlice& slice);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const HostCall& call);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const HostExchange& exchange);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const EntryPoint& entry_point);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const DeviceConfigWrite& write);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const DebugSymbol& symbol);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const DebugRegion& region);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const TileProfilePlan& plan);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const OutputBinding& found);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, BindingKind kind);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const NamedBinding& found);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const TileLoadImage& loaded);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const Application& application);
+
+template <>
+inline constexpr bool has_debug_rendering<Segment> = true;
+template <>
+inline constexpr bool has_debug_rendering<TileImage> = true;
+template <>
+inline constexpr bool has_debug_rendering<RegionSlice> = true;
+template <>
+inline constexpr bool has_debug_rendering<Binding> = true;
+template <>
+inline constexpr bool has_debug_rendering<HostPage> = true;
+template <>
+inline constexpr bool has_debug_rendering<HostSlice> = true;
+template <>
+inline constexpr bool has_debug_rendering<HostCall> = true;
+template <>
+inline constexpr bool has_debug_rendering<HostExchange> = true;
+template <>
+inline constexpr bool has_debug_rendering<EntryPoint> = true;
+template <>
+inline constexpr bool has_debug_rendering<DeviceConfigWrite> = true;
+template <>
+inline constexpr bool has_debug_rendering<DebugSymbol> = true;
+template <>
+inline constexpr bool has_debug_rendering<DebugRegion> = true;
+template <>
+inline constexpr bool has_debug_rendering<TileProfilePlan> = true;
+template <>
+inline constexpr bool has_debug_rendering<OutputBinding> = true;
+template <>
+inline constexpr bool has_debug_rendering<BindingKind> = true;
+template <>
+inline constexpr bool has_debug_rendering<NamedBinding> = true;
+template <>
+inline constexpr bool has_debug_rendering<TileLoadImage> = true;
+template <>
+inline constexpr bool has_debug_rendering<Application> = true;
 
 }  // namespace qel_package

@@ -11,6 +11,7 @@
 #include <qel_package/application.capnp.h>
 #include <qel_package/application.hpp>
 #include <qel_package/error.hpp>
+#include <qel_package/export.hpp>
 #include <qel_package/list_view.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_view.hpp>
@@ -60,7 +61,7 @@ class RegionSliceView {
   application_capnp::RegionSlice::Reader slice_;
 };
 
-class BindingView {
+class QEL_PACKAGE_API BindingView {
  public:
   explicit BindingView(application_capnp::Binding::Reader binding) : binding_(binding) {}
   std::string_view name() const { return detail::text_view(binding_.getName()); }
@@ -216,11 +217,17 @@ struct OutputBindingView {
   std::uint64_t base;   // offset of the binding in the runtime output
 };
 
+// What ApplicationView::binding finds.
+struct NamedBindingView {
+  BindingKind kind;
+  BindingView binding;  // borrows the view's bytes
+};
+
 // An application package read in place: a host maps the package file, opens a view and
 // takes tile images from it, and nothing else is copied. Copies share the checked message;
 // the caller keeps the input bytes alive and unchanged while the view or anything taken
 // from it is used.
-class ApplicationView {
+class QEL_PACKAGE_API ApplicationView {
  public:
   // Checks everything Application::read checks, in the same order, failing with the same
   // PackageError on every input, but builds no records. Bytes that are not 8-byte aligned
@@ -266,8 +273,12 @@ class ApplicationView {
 
   // As Application::tile_image.
   [[nodiscard]] Result<std::vector<std::uint8_t>> tile_image(std::uint32_t physical_tile) const;
+  // As Application::tile_load_image.
+  [[nodiscard]] Result<TileLoadImage> tile_load_image(std::uint32_t physical_tile) const;
   // As Application::output_binding; the binding borrows the view's bytes.
   [[nodiscard]] Result<OutputBindingView> output_binding(std::string_view name) const;
+  // As Application::binding; the binding borrows the view's bytes.
+  [[nodiscard]] Result<NamedBindingView> binding(std::string_view name) const;
   // As Application::profile_report.
   [[nodiscard]] Result<profile::ProfileReport> profile_report(std::span<const std::uint8_t> output,
                                                               std::uint64_t clock_hz) const;

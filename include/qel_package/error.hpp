@@ -14,11 +14,14 @@
 #include <kj/exception.h>
 #include <tl/expected.hpp>
 
+#include <qel_package/debug_format.hpp>
+#include <qel_package/export.hpp>
+
 namespace qel_package {
 
 // The one error type of every fallible operation of the library. It is moved up to the
 // caller, never copied or compared.
-class PackageError {
+class QEL_PACKAGE_API PackageError {
  public:
   // A failure of the Cap'n Proto layer, carried unchanged.
   struct Capnp {
@@ -78,6 +81,11 @@ class PackageError {
     return std::get_if<Kind>(&variant_);
   }
 
+  // One line of text for a person: the message of an Invalid error (without its location),
+  // the description of a Cap'n Proto failure, the system's message of an Io error, and
+  // "invalid UTF-8 after N bytes" or "enumeration value N is not in the schema".
+  std::string message() const;
+
  private:
   Variant variant_;
 };
@@ -87,6 +95,9 @@ using Result = tl::expected<T, PackageError>;
 
 // Renders the variant name and, in parentheses, the carried value:
 // Invalid("application has no tiles"), SchemaEnum(4).
-std::ostream& operator<<(std::ostream& os, const PackageError& error);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const PackageError& error);
+
+template <>
+inline constexpr bool has_debug_rendering<PackageError> = true;
 
 }  // namespace qel_package

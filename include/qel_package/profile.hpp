@@ -8,7 +8,9 @@
 #include <vector>
 
 #include <qel_package/profile.capnp.h>
+#include <qel_package/debug_format.hpp>
 #include <qel_package/error.hpp>
+#include <qel_package/export.hpp>
 
 namespace qel_package::profile {
 
@@ -26,12 +28,12 @@ constexpr std::uint16_t to_number(ExchangeActivityKind kind) noexcept {
 }
 
 // Empty for a number outside the enumeration.
-std::optional<StepKind> step_kind_from_number(std::uint16_t number) noexcept;
-std::optional<ExchangeActivityKind> exchange_activity_kind_from_number(
+QEL_PACKAGE_API std::optional<StepKind> step_kind_from_number(std::uint16_t number) noexcept;
+QEL_PACKAGE_API std::optional<ExchangeActivityKind> exchange_activity_kind_from_number(
     std::uint16_t number) noexcept;
 
-std::ostream& operator<<(std::ostream& os, StepKind kind);
-std::ostream& operator<<(std::ostream& os, ExchangeActivityKind kind);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, StepKind kind);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, ExchangeActivityKind kind);
 
 struct ProfileMetadata {
   std::string name{};
@@ -51,7 +53,7 @@ struct ProfileExchangeActivity {
 };
 
 // One planned step of one tile.
-struct ProfileStep {
+struct QEL_PACKAGE_API ProfileStep {
   std::uint32_t local_index{};
   std::uint32_t phase{};
   std::uint32_t epoch{};
@@ -65,7 +67,7 @@ struct ProfileStep {
   bool operator==(const ProfileStep&) const = default;
 
   // Decodes one wire step. Absent fields of older, shorter structs read as their defaults.
-  static Result<ProfileStep> read(profile_capnp::ProfileStep::Reader step);
+  [[nodiscard]] static Result<ProfileStep> read(profile_capnp::ProfileStep::Reader step);
   // Fills a freshly initialised wire step, every text and list included.
   void write(profile_capnp::ProfileStep::Builder output) const;
 };
@@ -98,23 +100,44 @@ struct TileProfile {
 };
 
 // A cycle profile report, stored as a message of its own.
-struct ProfileReport {
+struct QEL_PACKAGE_API ProfileReport {
   std::uint64_t clock_hz{};
   std::vector<TileProfile> tiles{};
 
   bool operator==(const ProfileReport&) const = default;
 
   // Reads one framed report from the front of input; later bytes are ignored.
-  static Result<ProfileReport> read(std::span<const std::uint8_t> input);
+  [[nodiscard]] static Result<ProfileReport> read(std::span<const std::uint8_t> input);
   // Appends one framed report to output.
-  Result<void> write(std::vector<std::uint8_t>& output) const;
+  [[nodiscard]] Result<void> write(std::vector<std::uint8_t>& output) const;
 };
 
-std::ostream& operator<<(std::ostream& os, const ProfileMetadata& metadata);
-std::ostream& operator<<(std::ostream& os, const ProfileExchangeActivity& activity);
-std::ostream& operator<<(std::ostream& os, const ProfileStep& step);
-std::ostream& operator<<(std::ostream& os, const CycleSample& sample);
-std::ostream& operator<<(std::ostream& os, const TileProfile& tile);
-std::ostream& operator<<(std::ostream& os, const ProfileReport& report);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const ProfileMetadata& metadata);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const ProfileExchangeActivity& activity);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const ProfileStep& step);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const CycleSample& sample);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const TileProfile& tile);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const ProfileReport& report);
 
 }  // namespace qel_package::profile
+
+namespace qel_package {
+
+template <>
+inline constexpr bool has_debug_rendering<profile::StepKind> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::ExchangeActivityKind> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::ProfileMetadata> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::ProfileExchangeActivity> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::ProfileStep> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::CycleSample> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::TileProfile> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::ProfileReport> = true;
+
+}  // namespace qel_package

@@ -9,8 +9,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include <qel_package/export.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_timeline.hpp>
+#include <qel_package/profile_view.hpp>
 
 // Totals of a cycle profile report: by step kind, by kernel, by operation and per tile. Cycles
 // are each sample's cycles(), wrap-aware.
@@ -69,7 +71,7 @@ struct ProfileSummary {
 // Builds a ProfileSummary from samples fed one at a time, so that a report can be summarised
 // while it is streamed: add_tile, then that tile's samples in plan order, then the next tile.
 // It keeps one entry per tile, kernel and operation name, never per sample.
-class ProfileSummarizer {
+class QEL_PACKAGE_API ProfileSummarizer {
  public:
   explicit ProfileSummarizer(std::uint64_t clock_hz);
 
@@ -78,6 +80,7 @@ class ProfileSummarizer {
   void add_sample(StepKind kind, std::string_view operation, std::string_view kernel,
                   std::uint32_t start_cycle, std::uint32_t end_cycle);
   void add_sample(const CycleSample& sample);
+  void add_sample(const CycleSampleView& sample);
 
   ProfileSummary finish() &&;
 
@@ -100,12 +103,29 @@ class ProfileSummarizer {
   NameTotals operations_;
 };
 
-ProfileSummary summarize(const ProfileReport& report);
+// The same summary of a report's records or of a view over its bytes.
+QEL_PACKAGE_API ProfileSummary summarize(const ProfileReport& report);
+QEL_PACKAGE_API ProfileSummary summarize(const ProfileReportView& report);
 
-std::ostream& operator<<(std::ostream& os, const CycleTotal& total);
-std::ostream& operator<<(std::ostream& os, const KindTotal& total);
-std::ostream& operator<<(std::ostream& os, const NamedTotal& total);
-std::ostream& operator<<(std::ostream& os, const TileSummary& tile);
-std::ostream& operator<<(std::ostream& os, const ProfileSummary& summary);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const CycleTotal& total);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const KindTotal& total);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const NamedTotal& total);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const TileSummary& tile);
+QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const ProfileSummary& summary);
 
 }  // namespace qel_package::profile
+
+namespace qel_package {
+
+template <>
+inline constexpr bool has_debug_rendering<profile::CycleTotal> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::KindTotal> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::NamedTotal> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::TileSummary> = true;
+template <>
+inline constexpr bool has_debug_rendering<profile::ProfileSummary> = true;
+
+}  // namespace qel_package

@@ -9,6 +9,7 @@
 
 #include <qel_package/profile.capnp.h>
 #include <qel_package/error.hpp>
+#include <qel_package/export.hpp>
 #include <qel_package/list_view.hpp>
 #include <qel_package/profile.hpp>
 
@@ -49,7 +50,7 @@ class ProfileExchangeActivityView {
   profile_capnp::ExchangeActivity::Reader activity_;
 };
 
-class ProfileStepView {
+class QEL_PACKAGE_API ProfileStepView {
  public:
   explicit ProfileStepView(profile_capnp::ProfileStep::Reader step) : step_(step) {}
   std::uint32_t local_index() const { return step_.getLocalIndex(); }
@@ -105,7 +106,7 @@ class TileProfileView {
 
 // A cycle profile report read in place. Copies share the checked message; the caller keeps
 // the input bytes alive and unchanged while the view or anything taken from it is used.
-class ProfileReportView {
+class QEL_PACKAGE_API ProfileReportView {
  public:
   // Checks everything ProfileReport::read checks, in the same order, failing with the same
   // PackageError on every input, but builds no records. Bytes that are not 8-byte aligned

@@ -4,7 +4,9 @@
 #include <qel_package/application_view.hpp>
 #include <qel_package/chrome_trace.hpp>
 #include <qel_package/constants.hpp>
+#include <qel_package/debug_format.hpp>
 #include <qel_package/error.hpp>
+#include <qel_package/export.hpp>
 #include <qel_package/list_view.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_summary.hpp>

@@ -3,8 +3,10 @@
 #include <iosfwd>
 
 #include <qel_package/error.hpp>
+#include <qel_package/export.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_timeline.hpp>
+#include <qel_package/profile_view.hpp>
 
 namespace qel_package::profile {
 
@@ -16,7 +18,12 @@ namespace qel_package::profile {
 // earliest start of any tile. Consecutive samples narrower than a pixel are merged into one
 // rectangle (class "merged"), coloured by the kind with the most cycles, whose tooltip says how
 // many steps it merges, so that a whole device stays small. Fails as write_chrome_trace does.
-[[nodiscard]] Result<void> write_timeline_svg(const ProfileReport& report, std::ostream& output,
-                                              const TimelineOptions& options = {});
+[[nodiscard]] QEL_PACKAGE_API Result<void> write_timeline_svg(const ProfileReport& report,
+                                                              std::ostream& output,
+                                                              const TimelineOptions& options = {});
+// The same image from a view over a report's bytes, holding one sample at a time.
+[[nodiscard]] QEL_PACKAGE_API Result<void> write_timeline_svg(const ProfileReportView& report,
+                                                              std::ostream& output,
+                                                              const TimelineOptions& options = {});
 
 }  // namespace qel_package::profile

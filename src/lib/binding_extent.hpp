@@ -24,8 +24,8 @@ inline std::string binding_path(std::string_view list, std::size_t index) {
 // A binding's extent: the furthest file_offset + size over its slices, 0 without slices.
 // list and index say where the binding sits, for the error's location.
 template <class Binding>
-Result<std::uint64_t> binding_extent(const Binding& binding, std::string_view list,
-                                     std::size_t index) {
+[[nodiscard]] Result<std::uint64_t> binding_extent(const Binding& binding, std::string_view list,
+                                                   std::size_t index) {
   const auto& slices = QEL_FIELD(binding, slices);
   std::uint64_t extent = 0;
   for (std::size_t k = 0; k < slices.size(); ++k) {

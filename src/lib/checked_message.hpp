@@ -48,7 +48,8 @@ struct OpenedMessage {
 // reader bounded by the message's size. Every kj::Exception of the Cap'n Proto layer becomes
 // PackageError::Capnp.
 template <class Root, class Check>
-Result<OpenedMessage<Root>> open_checked(std::span<const std::uint8_t> input, Check&& check) {
+[[nodiscard]] Result<OpenedMessage<Root>> open_checked(std::span<const std::uint8_t> input,
+                                                       Check&& check) {
   std::size_t message_words = 0;
   QEL_ASSIGN(message_words, framed_message_words(input));
   kj::Array<capnp::word> copy;

@@ -1,5 +1,7 @@
 #include <ostream>
 
+#include <fmt/format.h>
+
 #include <qel_package/error.hpp>
 
 #include "lib/debug_render.hpp"
@@ -64,7 +66,23 @@ struct Render {
   }
 };
 
+struct Describe {
+  std::string operator()(const PackageError::Capnp& error) const {
+    return error.exception.getDescription().cStr();
+  }
+  std::string operator()(const PackageError::Io& error) const { return error.code.message(); }
+  std::string operator()(const PackageError::Utf8& error) const {
+    return fmt::format("invalid UTF-8 after {} bytes", error.valid_up_to);
+  }
+  std::string operator()(const PackageError::SchemaEnum& error) const {
+    return fmt::format("enumeration value {} is not in the schema", error.value);
+  }
+  std::string operator()(const PackageError::Invalid& error) const { return error.message; }
+};
+
 }  // namespace
+
+std::string PackageError::message() const { return std::visit(Describe{}, variant_); }
 
 std::ostream& operator<<(std::ostream& os, const PackageError& error) {
   std::visit(Render{os}, error.variant());

@@ -37,11 +37,12 @@ inline constexpr std::uint64_t MAX_SEGMENTS = 512;
 
 // Checks the stream framing at the front of input: the number of words of the framed
 // message there, segment table included.
-Result<std::size_t> framed_message_words(std::span<const std::uint8_t> input);
+[[nodiscard]] Result<std::size_t> framed_message_words(std::span<const std::uint8_t> input);
 
 // Checks the stream framing at the front of input and copies exactly that message, aligned.
 // Nothing is allocated before the framing is known to fit in input.
-Result<kj::Array<capnp::word>> copy_framed_message(std::span<const std::uint8_t> input);
+[[nodiscard]] Result<kj::Array<capnp::word>> copy_framed_message(
+    std::span<const std::uint8_t> input);
 
 capnp::ReaderOptions bounded_reader_options(std::size_t message_words);
 
@@ -64,7 +65,8 @@ auto read_message(std::span<const std::uint8_t> input, Convert&& convert)
 
 // Appends the framed message to sink with one copy, growing sink once. On failure sink is
 // left as it was.
-Result<void> append_message(capnp::MessageBuilder& message, std::vector<std::uint8_t>& sink);
+[[nodiscard]] Result<void> append_message(capnp::MessageBuilder& message,
+                                          std::vector<std::uint8_t>& sink);
 
 // A list length for an init_* call. SECURITY: a length beyond the wire's element count
 // throws rather than being truncated to 32 bits.

@@ -5,7 +5,7 @@
 
 namespace qel_package {
 
-Result<OutputBinding> Application::output_binding(std::string_view name) const {
+Result<OutputBinding> Application::output_binding(std::string_view name) const& {
   detail::OutputPosition found{};
   QEL_ASSIGN(found, detail::find_output_binding(*this, name));
   return OutputBinding{&outputs[found.index], found.base};

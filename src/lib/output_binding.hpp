@@ -23,7 +23,8 @@ struct OutputPosition {
 // The runtime output holds the output bindings back to back in list order, each taking
 // exactly its extent, so a binding's base is the sum of the extents before it.
 template <class Application>
-Result<OutputPosition> find_output_binding(const Application& application, std::string_view name) {
+[[nodiscard]] Result<OutputPosition> find_output_binding(const Application& application,
+                                                         std::string_view name) {
   const auto& outputs = QEL_FIELD(application, outputs);
   std::uint64_t base = 0;
   for (std::size_t i = 0; i < outputs.size(); ++i) {

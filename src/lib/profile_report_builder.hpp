@@ -42,7 +42,7 @@ SliceIndex index_slices(const Slices& slices) {
 }
 
 // A plan of n steps owns n + 1 counters: step k runs from counter k to counter k + 1.
-inline Result<std::uint64_t> region_size(std::size_t step_count) {
+[[nodiscard]] inline Result<std::uint64_t> region_size(std::size_t step_count) {
   const auto count = checked_add<std::uint64_t>(step_count, 1);
   if (!count) {
     return invalid("profile sample count overflow");
@@ -56,10 +56,9 @@ inline Result<std::uint64_t> region_size(std::size_t step_count) {
 
 // The slice's bytes in the runtime output. size_t holds 64 bits (checked.hpp), so the
 // offsets convert to positions in output without loss.
-inline Result<std::span<const std::uint8_t>> region_bytes(std::span<const std::uint8_t> output,
-                                                          std::uint64_t binding_base,
-                                                          std::uint64_t file_offset,
-                                                          std::uint64_t size) {
+[[nodiscard]] inline Result<std::span<const std::uint8_t>> region_bytes(
+    std::span<const std::uint8_t> output, std::uint64_t binding_base, std::uint64_t file_offset,
+    std::uint64_t size) {
   const auto start = checked_add(binding_base, file_offset);
   if (!start) {
     return invalid("profile output offset overflow");
@@ -81,10 +80,10 @@ inline profile::ProfileStep step_record(const profile::ProfileStepView& step) {
 }
 
 template <class Plan, class Slices>
-Result<profile::TileProfile> profile_tile(const Plan& plan, const Slices& slices,
-                                          const SliceIndex& slice_index,
-                                          std::span<const std::uint8_t> output,
-                                          std::uint64_t binding_base) {
+[[nodiscard]] Result<profile::TileProfile> profile_tile(const Plan& plan, const Slices& slices,
+                                                        const SliceIndex& slice_index,
+                                                        std::span<const std::uint8_t> output,
+                                                        std::uint64_t binding_base) {
   const std::uint32_t physical_tile = QEL_FIELD(plan, physical_tile);
   const auto found = slice_index.find(physical_tile);
   if (found == slice_index.end()) {
@@ -116,9 +115,9 @@ Result<profile::TileProfile> profile_tile(const Plan& plan, const Slices& slices
 
 // Pairs every planned step with its start and end counters in the output buffer.
 template <class Application>
-Result<profile::ProfileReport> profile_report(const Application& application,
-                                              std::span<const std::uint8_t> output,
-                                              std::uint64_t clock_hz) {
+[[nodiscard]] Result<profile::ProfileReport> profile_report(const Application& application,
+                                                            std::span<const std::uint8_t> output,
+                                                            std::uint64_t clock_hz) {
   OutputPosition cycles{};
   QEL_ASSIGN(cycles, find_output_binding(application, PROFILE_CYCLES));
   decltype(auto) binding = QEL_FIELD(application, outputs)[cycles.index];

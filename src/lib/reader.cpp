@@ -15,7 +15,7 @@ namespace wire = application_capnp;
 
 // Nothing of the package is checked before its header is known to be this format's. A
 // wrong version is refused before the target is looked at.
-Result<void> check_header(wire::Application::Reader root) {
+[[nodiscard]] Result<void> check_header(wire::Application::Reader root) {
   if (root.getSchemaVersion() != SCHEMA_VERSION) {
     return invalid("incompatible package header");
   }
@@ -37,7 +37,7 @@ void check_tiles(capnp::List<wire::TileImage>::Reader tiles) {
   }
 }
 
-Result<void> check_bindings(capnp::List<wire::Binding>::Reader bindings) {
+[[nodiscard]] Result<void> check_bindings(capnp::List<wire::Binding>::Reader bindings) {
   for (const auto binding : bindings) {
     QEL_TRY(check_text(binding.getName()));
     QEL_TRY(check_text(binding.getDtype()));
@@ -47,7 +47,7 @@ Result<void> check_bindings(capnp::List<wire::Binding>::Reader bindings) {
   return {};
 }
 
-Result<void> check_host_exchange(wire::HostExchange::Reader exchange) {
+[[nodiscard]] Result<void> check_host_exchange(wire::HostExchange::Reader exchange) {
   static_cast<void>(exchange.getPages());
   static_cast<void>(exchange.getAttachOrder());
   for (const auto call : exchange.getCalls()) {
@@ -60,7 +60,7 @@ Result<void> check_host_exchange(wire::HostExchange::Reader exchange) {
   return {};
 }
 
-Result<void> check_profile_tiles(capnp::List<wire::TileProfilePlan>::Reader plans) {
+[[nodiscard]] Result<void> check_profile_tiles(capnp::List<wire::TileProfilePlan>::Reader plans) {
   for (const auto plan : plans) {
     for (const auto step : plan.getSteps()) {
       QEL_TRY(check_step(step));

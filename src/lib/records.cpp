@@ -130,6 +130,32 @@ std::ostream& operator<<(std::ostream& os, const OutputBinding& found) {
       .finish();
 }
 
+std::ostream& operator<<(std::ostream& os, BindingKind kind) {
+  switch (kind) {
+    case BindingKind::Input:
+      return os << "Input";
+    case BindingKind::Output:
+      return os << "Output";
+    case BindingKind::Weight:
+      return os << "Weight";
+  }
+  return os << "BindingKind(" << +static_cast<std::uint8_t>(kind) << ')';
+}
+
+std::ostream& operator<<(std::ostream& os, const NamedBinding& found) {
+  return StructRenderer(os, "NamedBinding")
+      .field("kind", found.kind)
+      .field("binding", found.binding->name)
+      .finish();
+}
+
+std::ostream& operator<<(std::ostream& os, const TileLoadImage& loaded) {
+  return StructRenderer(os, "TileLoadImage")
+      .field("load_base", loaded.load_base)
+      .field("image", loaded.image)
+      .finish();
+}
+
 std::ostream& operator<<(std::ostream& os, const Application& application) {
   return StructRenderer(os, "Application")
       .field("compiler_version", application.compiler_version)

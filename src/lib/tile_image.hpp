@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include <qel_package/application.hpp>
 #include <qel_package/error.hpp>
 
 #include "lib/fail.hpp"
@@ -15,10 +16,10 @@
 
 namespace qel_package::detail {
 
-// The memory image of one tile, loaded at the tile's lowest segment address.
+// The memory image of one tile and its load base, the tile's lowest segment address.
 template <class Application>
-Result<std::vector<std::uint8_t>> tile_image(const Application& application,
-                                             std::uint32_t physical_tile) {
+[[nodiscard]] Result<TileLoadImage> tile_load_image(const Application& application,
+                                                    std::uint32_t physical_tile) {
   const auto& tiles = QEL_FIELD(application, tiles);
   std::size_t tile_index = 0;
   while (tile_index < tiles.size() &&
@@ -48,16 +49,17 @@ Result<std::vector<std::uint8_t>> tile_image(const Application& application,
     image_size = std::max<std::size_t>(
         image_size, QEL_FIELD(segment, address) - load_base + QEL_FIELD(segment, memory_size));
   }
-  std::vector<std::uint8_t> image(image_size);
+  TileLoadImage loaded{load_base, std::vector<std::uint8_t>(image_size)};
   EventLog().trace("reconstructing tile image physical_tile={} load_base=0x{:x} image_bytes={}",
                    physical_tile, load_base, image_size);
   // Segments do not overlap in a valid package; where they do, later ones win.
   for (std::size_t j = 0; j < segments.size(); ++j) {
     decltype(auto) segment = segments[j];
     const auto& data = QEL_FIELD(segment, data);
-    std::copy(data.begin(), data.end(), image.begin() + (QEL_FIELD(segment, address) - load_base));
+    std::copy(data.begin(), data.end(),
+              loaded.image.begin() + (QEL_FIELD(segment, address) - load_base));
   }
-  return image;
+  return loaded;
 }
 
 }  // namespace qel_package::detail

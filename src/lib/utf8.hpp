@@ -15,6 +15,6 @@ namespace qel_package::detail {
 std::optional<PackageError::Utf8> find_utf8_error(std::span<const std::uint8_t> bytes) noexcept;
 
 // An owned copy of text, or a Utf8 error when text is not valid UTF-8.
-Result<std::string> decode_utf8(std::string_view text);
+[[nodiscard]] Result<std::string> decode_utf8(std::string_view text);
 
 }  // namespace qel_package::detail

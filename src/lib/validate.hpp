@@ -38,8 +38,8 @@ inline std::string segment_path(std::size_t tile_index, std::size_t segment_inde
 // its data fits in its memory size. Also guards tile images built from packages that were
 // never validated.
 template <class Tile, class Segment>
-Result<void> validate_segment(const Tile& tile, std::size_t tile_index, const Segment& segment,
-                              std::size_t segment_index) {
+[[nodiscard]] Result<void> validate_segment(const Tile& tile, std::size_t tile_index,
+                                            const Segment& segment, std::size_t segment_index) {
   const std::uint32_t address = QEL_FIELD(segment, address);
   const std::uint32_t memory_size = QEL_FIELD(segment, memory_size);
   const auto end = checked_add(address, memory_size);
@@ -57,7 +57,7 @@ Result<void> validate_segment(const Tile& tile, std::size_t tile_index, const Se
 }
 
 template <class Application>
-Result<void> validate_tiles_present(const Application& application) {
+[[nodiscard]] Result<void> validate_tiles_present(const Application& application) {
   if (QEL_FIELD(application, tiles).empty()) {
     return invalid("application has no tiles");
   }
@@ -65,7 +65,7 @@ Result<void> validate_tiles_present(const Application& application) {
 }
 
 template <class Writes>
-Result<void> validate_device_config_writes(const Writes& writes) {
+[[nodiscard]] Result<void> validate_device_config_writes(const Writes& writes) {
   std::unordered_set<std::uint32_t> config_offsets;
   config_offsets.reserve(writes.size());
   for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -86,8 +86,8 @@ using SegmentRanges = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::
 // named. ranges is scratch space, kept from tile to tile so that it is allocated about once
 // per package.
 template <class Tile>
-Result<void> validate_segment_overlap(const Tile& tile, std::size_t tile_index,
-                                      SegmentRanges& ranges) {
+[[nodiscard]] Result<void> validate_segment_overlap(const Tile& tile, std::size_t tile_index,
+                                                    SegmentRanges& ranges) {
   ranges.clear();
   const auto& segments = QEL_FIELD(tile, segments);
   for (std::size_t j = 0; j < segments.size(); ++j) {
@@ -113,7 +113,7 @@ Result<void> validate_segment_overlap(const Tile& tile, std::size_t tile_index,
 }
 
 template <class Tiles>
-Result<void> validate_tiles(const Tiles& tiles, TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_tiles(const Tiles& tiles, TileIds& tile_ids) {
   tile_ids.reserve(tiles.size());
   SegmentRanges ranges;
   for (std::size_t i = 0; i < tiles.size(); ++i) {
@@ -144,7 +144,7 @@ std::optional<std::size_t> misnumbered_step(const Plan& plan) {
 }
 
 template <class Plans>
-Result<void> validate_profile_plans(const Plans& plans, const TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_profile_plans(const Plans& plans, const TileIds& tile_ids) {
   std::unordered_set<std::uint32_t> profile_tile_ids;
   profile_tile_ids.reserve(plans.size());
   for (std::size_t i = 0; i < plans.size(); ++i) {
@@ -175,8 +175,8 @@ bool is_valid_debug_region(const Region& region, const TileIds& tile_ids) {
 }
 
 template <class Symbols, class Regions>
-Result<void> validate_debug_map(const Symbols& symbols, const Regions& regions,
-                                const TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_debug_map(const Symbols& symbols, const Regions& regions,
+                                              const TileIds& tile_ids) {
   for (std::size_t i = 0; i < symbols.size(); ++i) {
     if (QEL_FIELD(symbols[i], name).empty()) {
       return invalid_at(element_path("", "debug_symbols", i), "invalid package debug map");
@@ -191,9 +191,10 @@ Result<void> validate_debug_map(const Symbols& symbols, const Regions& regions,
 }
 
 template <class Binding, class Slice>
-Result<void> validate_binding_slice(const Binding& binding, const Slice& slice,
-                                    const TileIds& tile_ids, const std::string_view list,
-                                    std::size_t index, std::size_t slice_index) {
+[[nodiscard]] Result<void> validate_binding_slice(const Binding& binding, const Slice& slice,
+                                                  const TileIds& tile_ids,
+                                                  const std::string_view list, std::size_t index,
+                                                  std::size_t slice_index) {
   const auto slice_location = [&] {
     return element_path(element_path("", list, index), "slices", slice_index);
   };
@@ -215,9 +216,9 @@ Result<void> validate_binding_slice(const Binding& binding, const Slice& slice,
 }
 
 template <class Bindings>
-Result<void> validate_binding_list(const Bindings& bindings, std::string_view list,
-                                   std::unordered_set<std::string_view>& binding_names,
-                                   const TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_binding_list(
+    const Bindings& bindings, std::string_view list,
+    std::unordered_set<std::string_view>& binding_names, const TileIds& tile_ids) {
   for (std::size_t i = 0; i < bindings.size(); ++i) {
     decltype(auto) binding = bindings[i];
     const std::string_view name = QEL_FIELD(binding, name);
@@ -235,7 +236,8 @@ Result<void> validate_binding_list(const Bindings& bindings, std::string_view li
 
 // Names are unique across inputs, outputs and weights together.
 template <class Application>
-Result<void> validate_bindings(const Application& application, const TileIds& tile_ids) {
+[[nodiscard]] Result<void> validate_bindings(const Application& application,
+                                             const TileIds& tile_ids) {
   const auto& inputs = QEL_FIELD(application, inputs);
   const auto& outputs = QEL_FIELD(application, outputs);
   const auto& weights = QEL_FIELD(application, weights);
@@ -248,7 +250,7 @@ Result<void> validate_bindings(const Application& application, const TileIds& ti
 
 // A repeated page index keeps its first size.
 template <class Exchange>
-Result<void> validate_host_page_table(const Exchange& exchange, HostPages& pages) {
+[[nodiscard]] Result<void> validate_host_page_table(const Exchange& exchange, HostPages& pages) {
   const auto& page_list = QEL_FIELD(exchange, pages);
   pages.reserve(page_list.size());
   std::optional<std::size_t> repeated;
@@ -274,7 +276,7 @@ Result<void> validate_host_page_table(const Exchange& exchange, HostPages& pages
 // The 4-byte command word must lie inside the command page; only checked when the device
 // makes host calls at all.
 template <class Exchange>
-Result<void> validate_host_startup(const Exchange& exchange, const HostPages& pages) {
+[[nodiscard]] Result<void> validate_host_startup(const Exchange& exchange, const HostPages& pages) {
   if (QEL_FIELD(exchange, calls).empty()) {
     return {};
   }
@@ -292,9 +294,9 @@ Result<void> validate_host_startup(const Exchange& exchange, const HostPages& pa
 // Checks one direction of a host call's batch boundaries against its slice count. call_path
 // names the call; empty when the caller has no list to name.
 template <class Call, class Ends>
-Result<void> validate_batch_ends(const Call& call, std::string_view call_path,
-                                 std::string_view direction, const Ends& ends,
-                                 std::size_t slice_count) {
+[[nodiscard]] Result<void> validate_batch_ends(const Call& call, std::string_view call_path,
+                                               std::string_view direction, const Ends& ends,
+                                               std::size_t slice_count) {
   const std::string list = fmt::format("{}_batch_ends", direction);
   // Sizes hold every 32-bit boundary (see checked.hpp), so a boundary always converts.
   std::size_t previous = 0;
@@ -315,9 +317,9 @@ Result<void> validate_batch_ends(const Call& call, std::string_view call_path,
 }
 
 template <class Call, class Slices>
-Result<void> validate_host_slices(const Call& call, std::string_view call_path,
-                                  std::string_view list, const Slices& slices,
-                                  const HostPages& pages) {
+[[nodiscard]] Result<void> validate_host_slices(const Call& call, std::string_view call_path,
+                                                std::string_view list, const Slices& slices,
+                                                const HostPages& pages) {
   for (std::size_t j = 0; j < slices.size(); ++j) {
     decltype(auto) slice = slices[j];
     const auto page = pages.find(QEL_FIELD(slice, page));
@@ -337,7 +339,7 @@ Result<void> validate_host_slices(const Call& call, std::string_view call_path,
 }
 
 template <class Calls>
-Result<void> validate_host_calls(const Calls& calls, const HostPages& pages) {
+[[nodiscard]] Result<void> validate_host_calls(const Calls& calls, const HostPages& pages) {
   for (std::size_t i = 0; i < calls.size(); ++i) {
     decltype(auto) call = calls[i];
     const std::string call_path = element_path("host_exchange", "calls", i);
@@ -357,7 +359,7 @@ Result<void> validate_host_calls(const Calls& calls, const HostPages& pages) {
 }
 
 template <class Exchange>
-Result<void> validate_host_exchange(const Exchange& exchange) {
+[[nodiscard]] Result<void> validate_host_exchange(const Exchange& exchange) {
   HostPages pages;
   QEL_TRY(validate_host_page_table(exchange, pages));
   QEL_TRY(validate_host_startup(exchange, pages));
@@ -366,7 +368,7 @@ Result<void> validate_host_exchange(const Exchange& exchange) {
 
 // Every rule in order; the first broken one is reported. The error is always Invalid.
 template <class Application>
-Result<void> validate_application(const Application& application) {
+[[nodiscard]] Result<void> validate_application(const Application& application) {
   QEL_TRY(validate_tiles_present(application));
   QEL_TRY(validate_device_config_writes(QEL_FIELD(application, device_config_writes)));
   TileIds tile_ids;

@@ -13,7 +13,7 @@
 // touches each object once; the views then read the checked message without failing.
 namespace qel_package::detail {
 
-inline Result<void> check_text(capnp::Text::Reader text) {
+[[nodiscard]] inline Result<void> check_text(capnp::Text::Reader text) {
   const std::span bytes(reinterpret_cast<const std::uint8_t*>(text.begin()), text.size());
   if (auto error = find_utf8_error(bytes)) {
     return tl::unexpected<PackageError>(*error);
@@ -22,12 +22,12 @@ inline Result<void> check_text(capnp::Text::Reader text) {
 }
 
 // The package header, then every field of the package.
-Result<void> check_application(application_capnp::Application::Reader root);
+[[nodiscard]] Result<void> check_application(application_capnp::Application::Reader root);
 
 // One profile step, as ProfileStep::read reads it.
-Result<void> check_step(profile_capnp::ProfileStep::Reader step);
+[[nodiscard]] Result<void> check_step(profile_capnp::ProfileStep::Reader step);
 
 // The report's version, then every field of the report.
-Result<void> check_report(profile_capnp::Profile::Reader root);
+[[nodiscard]] Result<void> check_report(profile_capnp::Profile::Reader root);
 
 }  // namespace qel_package::detail

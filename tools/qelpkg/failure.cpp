@@ -37,7 +37,12 @@ struct Describe {
   std::string operator()(const PackageError::SchemaEnum& error) const {
     return fmt::format("enumeration value {} is not defined by the schema", error.value);
   }
-  std::string operator()(const PackageError::Invalid& error) const { return error.message; }
+  std::string operator()(const PackageError::Invalid& error) const {
+    if (error.location.empty()) {
+      return error.message;
+    }
+    return fmt::format("{} (at {})", error.message, error.location);
+  }
 };
 
 }  // namespace

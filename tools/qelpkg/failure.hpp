@@ -17,8 +17,9 @@ struct Failure {
 template <class T>
 using Outcome = tl::expected<T, Failure>;
 
-// The text of a library error: the message of an Invalid error as it stands, a readable
-// sentence for the other variants.
+// The text of a library error: the message of an Invalid error as it stands, followed by where
+// the broken rule sits when the error names that ("duplicate physical tile 3 (at tiles[1])"),
+// a readable sentence for the other variants.
 std::string describe(const qel_package::PackageError& error);
 
 // The failure of a library call on the named file.

@@ -75,6 +75,7 @@ int run(int argc, char** argv) {
       "Exit status: 0 on success, 1 for bad input, 2 for a usage error.\n\n"
       "Example:\n  qelpkg validate app.qel",
       FILES_NOTE));
+  app.set_version_flag("--version", "qelpkg " QELPKG_VERSION, "Print the version and exit");
   // At most one command: with none, the parser would report a missing command before an
   // unknown one, so that case is reported below instead.
   app.require_subcommand(0, 1);

@@ -53,7 +53,8 @@ std::string kind_counts_text(const qel_package::TileProfilePlan& plan) {
 
 class InfoText {
  public:
-  Result<std::string> render(const Application& application, const MessageSize& size) {
+  [[nodiscard]] Result<std::string> render(const Application& application,
+                                           const MessageSize& size) {
     if (size.file) {
       line(0, "message: {} bytes, followed by {} other bytes", size.message,
            *size.file - size.message);
@@ -122,7 +123,7 @@ class InfoText {
     }
   }
 
-  Result<void> bindings(std::string_view title, const std::vector<Binding>& list) {
+  [[nodiscard]] Result<void> bindings(std::string_view title, const std::vector<Binding>& list) {
     out_.push_back('\n');
     if (!heading(0, title, list.size())) {
       return {};

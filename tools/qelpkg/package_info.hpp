@@ -20,14 +20,14 @@ struct MessageSize {
 
 // The message size and what follows it, then sections for the tiles, bindings, host exchange, entry
 // points, device configuration writes, profile plans and debug map; addresses in hexadecimal.
-qel_package::Result<std::string> package_info_text(const qel_package::Application& application,
-                                                   const MessageSize& size);
+[[nodiscard]] qel_package::Result<std::string> package_info_text(
+    const qel_package::Application& application, const MessageSize& size);
 
 // The same summary as JSON: the package's JSON form with each segment's data replaced by its
 // data_size, each tile's load_base and image_size, each binding's byte_len, and each profile
 // plan's steps replaced by their count and the count of each kind; message_bytes and
 // bytes_after_message (null for a stream) at the end.
-qel_package::Result<Json> package_info_json(const qel_package::Application& application,
-                                            const MessageSize& size);
+[[nodiscard]] qel_package::Result<Json> package_info_json(
+    const qel_package::Application& application, const MessageSize& size);
 
 }  // namespace qelpkg

@@ -349,6 +349,13 @@ TEST_F(ProfileCli, Trace) {
   EXPECT_EQ(read_text(path("trace.json")), "old contents");
 }
 
+TEST_F(Cli, Version) {
+  const Outcome version = qelpkg({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "qelpkg " QELPKG_VERSION "\n");
+  EXPECT_EQ(version.err, "");
+}
+
 TEST_F(ProfileCli, Plot) {
   const Outcome plot = qelpkg({"profile", "plot", "run.profile", "--align", "-o", "run.svg"});
   EXPECT_EQ(plot.status, 0) << plot.err;

@@ -23,6 +23,8 @@ class BorrowedBuffer {
   BorrowedBuffer& operator=(const BorrowedBuffer&) = delete;
   ~BorrowedBuffer() { PyBuffer_Release(&buffer_); }
 
+  bool writable() const { return buffer_.readonly == 0; }
+
   std::span<const std::uint8_t> bytes() const {
     return {static_cast<const std::uint8_t*>(buffer_.buf), static_cast<std::size_t>(buffer_.len)};
   }

@@ -238,6 +238,13 @@ void bind_application_view(py::module_& module) {
           "open",
           [](py::handle buffer) {
             auto borrowed = std::make_unique<BorrowedBuffer>(buffer);
+            if (borrowed->writable()) {
+              // The view trusts what it checked once, and Python code could change a writable
+              // buffer later, so the view reads a copy of its bytes.
+              const auto bytes = borrowed->bytes();
+              borrowed = std::make_unique<BorrowedBuffer>(
+                  py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+            }
             Result<ApplicationView> view = [&] {
               py::gil_scoped_release release;
               return ApplicationView::open(borrowed->bytes());
@@ -246,7 +253,8 @@ void bind_application_view(py::module_& module) {
           },
           py::arg("buffer"),
           "Checks everything Application.read checks, failing as it does, and borrows the "
-          "buffer. Keep the bytes unchanged while the view is used.")
+          "buffer; a writable buffer is copied once, so that its bytes cannot change under the "
+          "view.")
       .def("message_bytes", &forward_root<&ApplicationView::message_bytes>)
       .def("to_application", &forward_root<&ApplicationView::to_application>,
            "The package as records, equal to Application.read of the same bytes.")

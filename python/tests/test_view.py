@@ -105,3 +105,14 @@ def test_a_view_opens_unaligned_bytes(package):
     data = bytearray(b"x" + package.write())
     view = qp.ApplicationView.open(memoryview(data)[1:])
     assert view.to_application() == package
+
+
+@pytest.mark.parametrize("wrap", [bytearray, lambda data: numpy.frombuffer(
+    bytearray(data), dtype=numpy.uint8)])
+def test_a_view_over_a_writable_buffer_reads_a_copy(package, wrap):
+    buffer = wrap(package.write())
+    view = qp.ApplicationView.open(buffer)
+    data = view.tiles()[0].segments()[0].data()
+    memoryview(buffer)[:] = bytes(len(buffer))  # the checked bytes cannot change under the view
+    assert view.to_application() == package
+    assert data.tolist() == [0, 1, 2, 3]

@@ -20,11 +20,16 @@ using qel_package::testing::FailedAs;
 using qel_package::testing::FailedWithMessage;
 using qel_package::testing::Succeeded;
 using qel_package::testing::wrapping_report;
+using qel_package::testing::WrittenReport;
 
-// The trace as written, parsed back: the parser refuses anything that is not JSON.
+// The trace as written, parsed back: the parser refuses anything that is not JSON. A view over
+// the written report gives the same text.
 Json trace_events(const ProfileReport& report, const TimelineOptions& options = {}) {
   std::ostringstream text;
   EXPECT_THAT(write_chrome_trace(report, text, options), Succeeded());
+  std::ostringstream from_view;
+  EXPECT_THAT(write_chrome_trace(WrittenReport(report).view(), from_view, options), Succeeded());
+  EXPECT_EQ(from_view.str(), text.str());
   const Json trace = Json::parse(text.str());
   EXPECT_EQ(trace["displayTimeUnit"], "ns");
   return trace["traceEvents"];
@@ -172,6 +177,10 @@ TEST(ChromeTrace, Failures) {
   std::ostringstream text;
   EXPECT_THAT(
       write_chrome_trace(wrapping_report(0), text),
+      FailedWithMessage("report clock is 0 Hz, so its cycles have no duration in microseconds"));
+  EXPECT_EQ(text.str(), "");
+  EXPECT_THAT(
+      write_chrome_trace(WrittenReport(wrapping_report(0)).view(), text),
       FailedWithMessage("report clock is 0 Hz, so its cycles have no duration in microseconds"));
   EXPECT_EQ(text.str(), "");
   std::ostringstream failed;

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include <qel_package/profile.hpp>
+#include <qel_package/profile_view.hpp>
 
 namespace qel_package::testing {
 
@@ -38,5 +43,24 @@ inline profile::ProfileReport wrapping_report(std::uint64_t clock_hz) {
                  .samples = {cycle_sample(0, StepKind::Idle, "rest", "", 100, 118)}}},
   };
 }
+
+// A report written to bytes and opened as a view over them.
+class WrittenReport {
+ public:
+  explicit WrittenReport(const profile::ProfileReport& report) {
+    EXPECT_TRUE(report.write(bytes_));
+    auto view = profile::ProfileReportView::open(bytes_);
+    EXPECT_TRUE(view);
+    view_.emplace(*std::move(view));
+  }
+  WrittenReport(const WrittenReport&) = delete;
+  WrittenReport& operator=(const WrittenReport&) = delete;
+
+  const profile::ProfileReportView& view() const { return *view_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::optional<profile::ProfileReportView> view_;
+};
 
 }  // namespace qel_package::testing

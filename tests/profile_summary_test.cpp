@@ -14,6 +14,7 @@ namespace qel_package::profile {
 namespace {
 
 using qel_package::testing::wrapping_report;
+using qel_package::testing::WrittenReport;
 
 TEST(ProfileTimeline, CyclesAcrossTheWrap) {
   struct Case {
@@ -71,6 +72,7 @@ TEST(ProfileSummary, TotalsByKindKernelOperationAndTile) {
                    .kinds = {{StepKind::Idle, {1, 18}}}}},
     };
     EXPECT_EQ(summarize(wrapping_report(clock_hz)), expected);
+    EXPECT_EQ(summarize(WrittenReport(wrapping_report(clock_hz)).view()), expected);
   }
 }
 

@@ -21,10 +21,14 @@ using qel_package::testing::FailedWithMessage;
 using qel_package::testing::parse_xml;
 using qel_package::testing::Succeeded;
 using qel_package::testing::wrapping_report;
+using qel_package::testing::WrittenReport;
 
 std::unique_ptr<Element> plot(const ProfileReport& report, const TimelineOptions& options = {}) {
   std::ostringstream text;
   EXPECT_THAT(write_timeline_svg(report, text, options), Succeeded());
+  std::ostringstream from_view;
+  EXPECT_THAT(write_timeline_svg(WrittenReport(report).view(), from_view, options), Succeeded());
+  EXPECT_EQ(from_view.str(), text.str());
   auto document = parse_xml(text.str());
   EXPECT_EQ(document->children.size(), 1u);
   EXPECT_EQ(document->children.at(0)->name, "svg");
@@ -125,6 +129,9 @@ TEST(TimelineSvg, EmptyReportAndZeroClock) {
   std::ostringstream text;
   EXPECT_THAT(
       write_timeline_svg(wrapping_report(0), text),
+      FailedWithMessage("report clock is 0 Hz, so its cycles have no duration in microseconds"));
+  EXPECT_THAT(
+      write_timeline_svg(WrittenReport(wrapping_report(0)).view(), text),
       FailedWithMessage("report clock is 0 Hz, so its cycles have no duration in microseconds"));
   EXPECT_EQ(text.str(), "");
 }

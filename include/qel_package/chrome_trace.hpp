@@ -6,6 +6,7 @@
 #include <qel_package/export.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_timeline.hpp>
+#include <qel_package/profile_view.hpp>
 
 namespace qel_package::profile {
 
@@ -19,6 +20,10 @@ namespace qel_package::profile {
 // the step's start. Fails with Invalid for a clock of 0 Hz, which gives no time scale, and
 // with Io when the stream fails; what was written by then stays in the stream.
 [[nodiscard]] QEL_PACKAGE_API Result<void> write_chrome_trace(const ProfileReport& report,
+                                                              std::ostream& output,
+                                                              const TimelineOptions& options = {});
+// The same text from a view over a report's bytes, holding one sample at a time.
+[[nodiscard]] QEL_PACKAGE_API Result<void> write_chrome_trace(const ProfileReportView& report,
                                                               std::ostream& output,
                                                               const TimelineOptions& options = {});
 

@@ -12,6 +12,7 @@
 #include <qel_package/export.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_timeline.hpp>
+#include <qel_package/profile_view.hpp>
 
 // Totals of a cycle profile report: by step kind, by kernel, by operation and per tile. Cycles
 // are each sample's cycles(), wrap-aware.
@@ -79,6 +80,7 @@ class QEL_PACKAGE_API ProfileSummarizer {
   void add_sample(StepKind kind, std::string_view operation, std::string_view kernel,
                   std::uint32_t start_cycle, std::uint32_t end_cycle);
   void add_sample(const CycleSample& sample);
+  void add_sample(const CycleSampleView& sample);
 
   ProfileSummary finish() &&;
 
@@ -101,7 +103,9 @@ class QEL_PACKAGE_API ProfileSummarizer {
   NameTotals operations_;
 };
 
+// The same summary of a report's records or of a view over its bytes.
 QEL_PACKAGE_API ProfileSummary summarize(const ProfileReport& report);
+QEL_PACKAGE_API ProfileSummary summarize(const ProfileReportView& report);
 
 QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const CycleTotal& total);
 QEL_PACKAGE_API std::ostream& operator<<(std::ostream& os, const KindTotal& total);

@@ -6,6 +6,7 @@
 #include <qel_package/export.hpp>
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_timeline.hpp>
+#include <qel_package/profile_view.hpp>
 
 namespace qel_package::profile {
 
@@ -18,6 +19,11 @@ namespace qel_package::profile {
 // rectangle (class "merged"), coloured by the kind with the most cycles, whose tooltip says how
 // many steps it merges, so that a whole device stays small. Fails as write_chrome_trace does.
 [[nodiscard]] QEL_PACKAGE_API Result<void> write_timeline_svg(const ProfileReport& report,
+                                                              std::ostream& output,
+                                                              const TimelineOptions& options = {});
+
+// The same image from a view over a report's bytes, holding one sample at a time.
+[[nodiscard]] QEL_PACKAGE_API Result<void> write_timeline_svg(const ProfileReportView& report,
                                                               std::ostream& output,
                                                               const TimelineOptions& options = {});
 

@@ -51,7 +51,7 @@ void validate_application(py::handle object) {
 
 py::array_t<std::uint8_t> application_tile_image(py::handle object, py::handle physical_tile) {
   const auto application = from_python<Application>(object);
-  const auto tile = from_python<std::uint32_t>(physical_tile);
+  const auto tile = argument<std::uint32_t>(physical_tile, "physical_tile");
   return to_array(value_or_throw(application.tile_image(tile)));
 }
 
@@ -60,13 +60,13 @@ std::pair<std::size_t, std::uint64_t> application_output_binding(py::handle obje
                                                                  py::handle name) {
   const auto application = from_python<Application>(object);
   const OutputBinding found =
-      value_or_throw(application.output_binding(from_python<std::string>(name)));
+      value_or_throw(application.output_binding(argument<std::string>(name, "name")));
   return {static_cast<std::size_t>(found.binding - application.outputs.data()), found.base};
 }
 
 py::object application_profile_report(py::handle object, py::handle output, py::handle clock_hz) {
   const auto application = from_python<Application>(object);
-  const auto clock = from_python<std::uint64_t>(clock_hz);
+  const auto clock = argument<std::uint64_t>(clock_hz, "clock_hz");
   const BorrowedBuffer bytes(output);
   Result<profile::ProfileReport> report = [&] {
     py::gil_scoped_release release;
@@ -81,9 +81,10 @@ std::uint64_t binding_byte_len(py::handle object) {
 
 void validate_host_batch_ends_of(py::handle call, py::handle direction, py::handle ends,
                                  py::handle slice_count) {
-  value_or_throw(validate_host_batch_ends(
-      from_python<HostCall>(call), from_python<std::string>(direction),
-      from_python<std::vector<std::uint32_t>>(ends), from_python<std::size_t>(slice_count)));
+  value_or_throw(validate_host_batch_ends(argument<HostCall>(call, "call"),
+                                          argument<std::string>(direction, "direction"),
+                                          argument<std::vector<std::uint32_t>>(ends, "ends"),
+                                          argument<std::size_t>(slice_count, "slice_count")));
 }
 
 py::object read_report(py::handle buffer) {

@@ -68,7 +68,7 @@ QEL_PACKAGE_PYTHON_NAME(profile::ExchangeActivityKind);
 // classes exist.
 void use_record_classes(py::module_ records);
 
-// The class of a record or enumeration, borrowed from the module for its lifetime.
+// The class of a record or enumeration, held for as long as the interpreter runs.
 template <class T>
 struct PythonClass {
   static inline PyObject* object = nullptr;
@@ -237,6 +237,17 @@ T from_python(py::handle object) {
   T value;
   from_python(object, value);
   return value;
+}
+
+// A call's argument, named in the error when it does not convert.
+template <class T>
+T argument(py::handle object, std::string_view name) {
+  try {
+    return from_python<T>(object);
+  } catch (ConversionError& error) {
+    error.within_field(name);
+    throw;
+  }
 }
 
 }  // namespace qel_package::python

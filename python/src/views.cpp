@@ -264,22 +264,23 @@ void bind_application_view(py::module_& module) {
       .def(
           "tile_image",
           [](const OpenView& open, py::handle physical_tile) {
-            return to_array(
-                value_or_throw(open.view.tile_image(from_python<std::uint32_t>(physical_tile))));
+            return to_array(value_or_throw(
+                open.view.tile_image(argument<std::uint32_t>(physical_tile, "physical_tile"))));
           },
           py::arg("physical_tile"))
       .def(
           "output_binding",
           [](py::object self, py::handle name) {
-            OutputBindingView found = value_or_throw(
-                self.cast<const OpenView&>().view.output_binding(from_python<std::string>(name)));
+            OutputBindingView found =
+                value_or_throw(self.cast<const OpenView&>().view.output_binding(
+                    argument<std::string>(name, "name")));
             return py::make_tuple(to_python_view(found.binding, self), found.base);
           },
           py::arg("name"))
       .def(
           "profile_report",
           [](const OpenView& open, py::handle output, py::handle clock_hz) {
-            const auto clock = from_python<std::uint64_t>(clock_hz);
+            const auto clock = argument<std::uint64_t>(clock_hz, "clock_hz");
             const BorrowedBuffer bytes(output);
             Result<profile::ProfileReport> report = [&] {
               py::gil_scoped_release release;

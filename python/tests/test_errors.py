@@ -9,17 +9,24 @@ def test_every_error_is_a_package_error():
         assert issubclass(kind, qp.PackageError)
 
 
-def test_a_broken_rule_is_invalid_with_its_message(package):
-    package.tiles[1].segments.append(qp.Segment(address=qp.TILE_MEMORY_BASE + 0x14,
-                                                memory_size=4, data=b""))
+@pytest.mark.parametrize("damage, message, location", [
+    (lambda app: app.tiles[1].segments.append(
+        qp.Segment(address=qp.TILE_MEMORY_BASE + 0x14, memory_size=4)),
+     "overlapping segments on tile 1: 0x4c010..0x4c01c and 0x4c014..0x4c018",
+     "tiles[1].segments[1]"),
+    (lambda app: setattr(app.profile_tiles[0].steps[2], "local_index", 5),
+     "invalid tile profile plan", "profile_tiles[0].steps[2].local_index"),
+])
+def test_a_broken_rule_is_invalid_with_its_message_and_location(package, damage, message,
+                                                                location):
+    damage(package)
     with pytest.raises(qp.InvalidPackageError) as error:
         package.validate()
-    assert error.value.message == str(error.value)
-    assert error.value.message == \
-        "overlapping segments on tile 1: 0x4c010..0x4c01c and 0x4c014..0x4c018"
+    assert (str(error.value), error.value.message, error.value.location) == \
+        (message, message, location)
     with pytest.raises(qp.InvalidPackageError) as written:
         package.write()
-    assert written.value.message == error.value.message
+    assert (written.value.message, written.value.location) == (message, location)
 
 
 def test_an_error_without_a_single_element_at_fault_has_no_location():

@@ -4,13 +4,13 @@ import subprocess
 
 import pytest
 
-# Set by ctest: the build tree and the cmake that built it.
+# Set by ctest when the build installs: the build tree and the cmake that built it.
 BUILD_DIR = os.environ.get("QEL_PACKAGE_BUILD_DIR")
 CMAKE = os.environ.get("QEL_PACKAGE_CMAKE")
 PYTHON = "/usr/bin/python3"
 
 
-@pytest.mark.skipif(BUILD_DIR is None, reason="runs under ctest, which names the build tree")
+@pytest.mark.skipif(BUILD_DIR is None, reason="runs under ctest in a build with the install target")
 @pytest.mark.parametrize("prefix", ["/usr", "/usr/local"])
 def test_the_installed_module_is_where_debians_python_looks(prefix, tmp_path):
     subprocess.run([CMAKE, "--install", BUILD_DIR, "--component", "python", "--prefix", prefix],

@@ -145,3 +145,20 @@ def test_validate_host_batch_ends():
     with pytest.raises(qp.InvalidPackageError) as error:
         qp.validate_host_batch_ends(call, "input", [1], 2)
     assert error.value.message == "host call fetch input batches cover 1 of 2 slices"
+
+
+@pytest.mark.parametrize("call, error_type, text", [
+    (lambda app: app.tile_image(-1), ValueError,
+     "physical_tile: -1 does not fit in an unsigned 32-bit integer"),
+    (lambda app: app.output_binding(3), TypeError, "name: expected str, got int"),
+    (lambda app: app.profile_report(b"", "fast"), TypeError,
+     "clock_hz: expected an integer, got str"),
+    (lambda app: qp.ApplicationView.open(app.write()).tile_image(2**32), ValueError,
+     "physical_tile: 4294967296 does not fit in an unsigned 32-bit integer"),
+    (lambda app: qp.validate_host_batch_ends(qp.HostCall(), "input", [-2], 1), ValueError,
+     "ends[0]: -2 does not fit in an unsigned 32-bit integer"),
+])
+def test_an_argument_that_does_not_convert_is_named(package, call, error_type, text):
+    with pytest.raises(error_type) as error:
+        call(package)
+    assert str(error.value) == text

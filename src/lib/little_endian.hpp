@@ -15,4 +15,12 @@ inline std::uint32_t read_le32(std::span<const std::uint8_t> bytes, std::size_t 
          static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
 }
 
+// Stores value at offset, least significant byte first. The caller checks that four bytes
+// are there.
+inline void write_le32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
 }  // namespace qel_package::detail

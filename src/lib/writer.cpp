@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <span>
+#include <utility>
 
 #include <qel_package/application.capnp.h>
 #include <qel_package/application.hpp>
@@ -7,6 +9,9 @@
 #include "lib/fail.hpp"
 #include "lib/log.hpp"
 #include "lib/message.hpp"
+#include "lib/message_measure.hpp"
+#include "lib/sink_message_builder.hpp"
+#include "profile/measure_step.hpp"
 
 namespace qel_package {
 namespace {
@@ -14,7 +19,80 @@ namespace {
 namespace wire = application_capnp;
 
 using detail::element_count;
+using detail::MessageMeasure;
 using detail::text_of;
+
+// The measure_* functions count the words of everything the write_* functions below
+// allocate, and refuse what the reader would refuse, in the order it meets it.
+
+void measure_tiles(std::span<const TileImage> tiles, MessageMeasure& measure) {
+  measure.add_struct_list<wire::TileImage>(tiles.size());
+  for (const TileImage& tile : tiles) {
+    measure.add_struct_list<wire::Segment>(tile.segments.size());
+    for (const Segment& segment : tile.segments) {
+      measure.add_data(segment.data.size());
+    }
+  }
+}
+
+void measure_bindings(std::span<const Binding> bindings, MessageMeasure& measure) {
+  measure.add_struct_list<wire::Binding>(bindings.size());
+  for (const Binding& binding : bindings) {
+    measure.add_text(binding.name);
+    measure.add_text(binding.dtype);
+    measure.add_u32_list(binding.shape.size());
+    measure.add_struct_list<wire::RegionSlice>(binding.slices.size());
+  }
+}
+
+void measure_host_exchange(const HostExchange& exchange, MessageMeasure& measure) {
+  measure.add_struct<wire::HostExchange>();
+  measure.add_struct_list<wire::HostPage>(exchange.pages.size());
+  measure.add_u32_list(exchange.attach_order.size());
+  measure.add_struct_list<wire::HostCall>(exchange.calls.size());
+  for (const HostCall& call : exchange.calls) {
+    measure.add_text(call.name);
+    measure.add_u32_list(call.input_batch_ends.size());
+    measure.add_u32_list(call.output_batch_ends.size());
+    measure.add_struct_list<wire::HostSlice>(call.inputs.size());
+    measure.add_struct_list<wire::HostSlice>(call.outputs.size());
+  }
+}
+
+void measure_profile_tiles(std::span<const TileProfilePlan> plans, MessageMeasure& measure) {
+  measure.add_struct_list<wire::TileProfilePlan>(plans.size());
+  for (const TileProfilePlan& plan : plans) {
+    measure.add_struct_list<profile_capnp::ProfileStep>(plan.steps.size());
+    for (const profile::ProfileStep& step : plan.steps) {
+      profile::measure_step(step, measure);
+    }
+  }
+}
+
+void measure_application(const Application& application, MessageMeasure& measure) {
+  measure.add_struct<wire::Application>();
+  measure.add_text(application.compiler_version);
+  measure.add_text(TARGET);
+  measure_tiles(application.tiles, measure);
+  measure_bindings(application.inputs, measure);
+  measure_bindings(application.outputs, measure);
+  measure_bindings(application.weights, measure);
+  measure_host_exchange(application.host_exchange, measure);
+  measure.add_struct_list<wire::EntryPoint>(application.entry_points.size());
+  for (const EntryPoint& entry_point : application.entry_points) {
+    measure.add_text(entry_point.name);
+  }
+  measure.add_struct_list<wire::DeviceConfigWrite>(application.device_config_writes.size());
+  measure_profile_tiles(application.profile_tiles, measure);
+  measure.add_struct_list<wire::DebugSymbol>(application.debug_symbols.size());
+  for (const DebugSymbol& symbol : application.debug_symbols) {
+    measure.add_text(symbol.name);
+  }
+  measure.add_struct_list<wire::DebugRegion>(application.debug_regions.size());
+  for (const DebugRegion& region : application.debug_regions) {
+    measure.add_text(region.name);
+  }
+}
 
 template <class T>
 using ListBuilder = typename capnp::List<T>::Builder;
@@ -157,17 +235,19 @@ void write_application(wire::Application::Builder root, const Application& appli
 
 }  // namespace
 
+// What reading the package back would refuse is refused first, in the order the reader
+// meets it: its texts and enumerations, then the package rules.
 Result<void> Application::write(std::vector<std::uint8_t>& sink) const {
+  MessageMeasure measure;
+  measure_application(*this, measure);
+  const std::uint64_t message_words = measure.words();
+  QEL_TRY(std::move(measure).outcome());
   QEL_TRY(validate());
   const detail::EventLog log;
   log.info("writing application package tiles={}", tiles.size());
-  try {
-    capnp::MallocMessageBuilder message(detail::FIRST_SEGMENT_WORDS);
-    write_application(message.initRoot<wire::Application>(), *this);
-    QEL_TRY(detail::append_message(message, sink));
-  } catch (kj::Exception& exception) {
-    return detail::capnp_failure(std::move(exception));
-  }
+  QEL_TRY(detail::write_message<wire::Application>(
+      sink, message_words,
+      [this](wire::Application::Builder root) { write_application(root, *this); }));
   log.info("application package written");
   return {};
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "profile/render_output.hpp"
+#include "profile/report_access.hpp"
 
 namespace qel_package::profile {
 namespace {
@@ -158,22 +159,33 @@ class TraceWriter {
   bool first_ = true;
 };
 
-}  // namespace
-
-Result<void> write_chrome_trace(const ProfileReport& report, std::ostream& output,
-                                const TimelineOptions& options) {
-  QEL_TRY(detail::require_clock(report.clock_hz));
+template <class Report>
+[[nodiscard]] Result<void> write_trace(const Report& report, std::ostream& output,
+                                       const TimelineOptions& options) {
+  QEL_TRY(detail::require_clock(detail::clock_of(report)));
   RenderOutput out(output);
-  TraceWriter trace(out, report.clock_hz, options);
-  for (const TileProfile& tile : report.tiles) {
-    trace.tile(tile.physical_tile);
-    for (const CycleSample& sample : tile.samples) {
-      trace.sample(sample);
+  TraceWriter trace(out, detail::clock_of(report), options);
+  for (const auto& tile : detail::tiles_of(report)) {
+    trace.tile(detail::physical_tile_of(tile));
+    for (const auto& sample : detail::samples_of(tile)) {
+      trace.sample(detail::sample_record(sample));
       QEL_TRY(out.flush_if_full());
     }
   }
   trace.finish();
   return out.flush();
+}
+
+}  // namespace
+
+Result<void> write_chrome_trace(const ProfileReport& report, std::ostream& output,
+                                const TimelineOptions& options) {
+  return write_trace(report, output, options);
+}
+
+Result<void> write_chrome_trace(const ProfileReportView& report, std::ostream& output,
+                                const TimelineOptions& options) {
+  return write_trace(report, output, options);
 }
 
 }  // namespace qel_package::profile

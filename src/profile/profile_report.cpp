@@ -10,7 +10,10 @@
 
 #include "lib/fail.hpp"
 #include "lib/message.hpp"
+#include "lib/message_measure.hpp"
+#include "lib/sink_message_builder.hpp"
 #include "lib/wire_check.hpp"
+#include "profile/measure_step.hpp"
 
 namespace qel_package::profile {
 namespace {
@@ -23,6 +26,20 @@ using detail::element_count;
 // alike; 0 is what a missing root reads as.
 constexpr std::uint32_t PROFILE_SCHEMA_VERSION = 5;
 constexpr std::uint32_t OLDEST_PROFILE_SCHEMA_VERSION = 1;
+
+// Counts the words of everything write_report allocates, and refuses what reading the report
+// back would refuse, in reading order.
+void measure_report(const ProfileReport& report, detail::MessageMeasure& measure) {
+  measure.add_struct<wire::Profile>();
+  measure.add_struct_list<wire::TileProfile>(report.tiles.size());
+  for (const TileProfile& tile : report.tiles) {
+    measure.add_struct_list<wire::CycleSample>(tile.samples.size());
+    for (const CycleSample& sample : tile.samples) {
+      measure.add_struct<wire::ProfileStep>();
+      measure_step(sample.step, measure);
+    }
+  }
+}
 
 void write_report(const ProfileReport& report, wire::Profile::Builder root) {
   root.setSchemaVersion(PROFILE_SCHEMA_VERSION);
@@ -74,13 +91,12 @@ Result<ProfileReport> ProfileReport::read(std::span<const std::uint8_t> input) {
 }
 
 Result<void> ProfileReport::write(std::vector<std::uint8_t>& output) const {
-  capnp::MallocMessageBuilder message(detail::FIRST_SEGMENT_WORDS);
-  try {
-    write_report(*this, message.initRoot<wire::Profile>());
-  } catch (kj::Exception& exception) {
-    return detail::capnp_failure(std::move(exception));
-  }
-  return detail::append_message(message, output);
+  detail::MessageMeasure measure;
+  measure_report(*this, measure);
+  const std::uint64_t message_words = measure.words();
+  QEL_TRY(std::move(measure).outcome());
+  return detail::write_message<wire::Profile>(
+      output, message_words, [this](wire::Profile::Builder root) { write_report(*this, root); });
 }
 
 }  // namespace qel_package::profile

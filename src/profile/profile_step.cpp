@@ -3,12 +3,15 @@
 
 #include "lib/fail.hpp"
 #include "lib/message.hpp"
+#include "lib/message_measure.hpp"
 #include "lib/wire_check.hpp"
+#include "profile/measure_step.hpp"
 
 namespace qel_package::detail {
 namespace {
 
-// Generated enum getters return the stored number unchecked.
+// Generated enum getters return the stored number unchecked. The writers check the records'
+// kinds with this too.
 template <class WireKind, class Kind>
 [[nodiscard]] Result<void> check_kind(WireKind kind,
                                       std::optional<Kind> (*from_number)(std::uint16_t) noexcept) {
@@ -72,6 +75,25 @@ ProfileStep ProfileStepView::to_step() const {
     });
   }
   return result;
+}
+
+void measure_step(const ProfileStep& step, detail::MessageMeasure& measure) {
+  measure.add_text(step.operation);
+  if (auto kind = detail::check_kind(step.kind, step_kind_from_number); !kind) {
+    measure.refuse(std::move(kind).error());
+  }
+  measure.add_text(step.kernel);
+  measure.add_struct_list<wire::MetadataEntry>(step.metadata.size());
+  for (const ProfileMetadata& entry : step.metadata) {
+    measure.add_text(entry.name);
+    measure.add_text(entry.value);
+  }
+  measure.add_struct_list<wire::ExchangeActivity>(step.exchange_activities.size());
+  for (const ProfileExchangeActivity& activity : step.exchange_activities) {
+    if (auto kind = detail::check_kind(activity.kind, exchange_activity_kind_from_number); !kind) {
+      measure.refuse(std::move(kind).error());
+    }
+  }
 }
 
 // Checks the step where it lies, then converts it through a view of it.

@@ -6,11 +6,12 @@
 #include <utility>
 
 #include "lib/debug_render.hpp"
+#include "profile/report_access.hpp"
 
 namespace qel_package::profile {
 namespace {
 
-using detail::StructRenderer;
+using qel_package::detail::StructRenderer;
 
 void add_to(CycleTotal& total, std::uint32_t cycles) {
   ++total.samples;
@@ -100,16 +101,30 @@ ProfileSummary ProfileSummarizer::finish() && {
   return std::move(summary_);
 }
 
-ProfileSummary summarize(const ProfileReport& report) {
-  ProfileSummarizer summarizer(report.clock_hz);
-  for (const TileProfile& tile : report.tiles) {
-    summarizer.add_tile(tile.physical_tile);
-    for (const CycleSample& sample : tile.samples) {
+void ProfileSummarizer::add_sample(const CycleSampleView& sample) {
+  const ProfileStepView step = sample.step();
+  add_sample(step.kind(), step.operation(), step.kernel(), sample.start_cycle(),
+             sample.end_cycle());
+}
+
+namespace {
+
+template <class Report>
+ProfileSummary summarize_report(const Report& report) {
+  ProfileSummarizer summarizer(detail::clock_of(report));
+  for (const auto& tile : detail::tiles_of(report)) {
+    summarizer.add_tile(detail::physical_tile_of(tile));
+    for (const auto& sample : detail::samples_of(tile)) {
       summarizer.add_sample(sample);
     }
   }
   return std::move(summarizer).finish();
 }
+
+}  // namespace
+
+ProfileSummary summarize(const ProfileReport& report) { return summarize_report(report); }
+ProfileSummary summarize(const ProfileReportView& report) { return summarize_report(report); }
 
 std::ostream& operator<<(std::ostream& os, const CycleTotal& total) {
   return StructRenderer(os, "CycleTotal")

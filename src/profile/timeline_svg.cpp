@@ -11,6 +11,7 @@
 #include <qel_package/profile_summary.hpp>
 
 #include "profile/render_output.hpp"
+#include "profile/report_access.hpp"
 
 namespace qel_package::profile {
 namespace {
@@ -300,24 +301,35 @@ class SvgWriter {
   Group group_;
 };
 
-}  // namespace
-
-Result<void> write_timeline_svg(const ProfileReport& report, std::ostream& output,
-                                const TimelineOptions& options) {
-  QEL_TRY(detail::require_clock(report.clock_hz));
+template <class Report>
+[[nodiscard]] Result<void> write_svg(const Report& report, std::ostream& output,
+                                     const TimelineOptions& options) {
+  QEL_TRY(detail::require_clock(detail::clock_of(report)));
   const ProfileSummary summary = summarize(report);
   RenderOutput out(output);
   SvgWriter svg(out, summary, options);
   svg.header();
-  for (const TileProfile& tile : report.tiles) {
-    svg.tile(tile.physical_tile);
-    for (const CycleSample& sample : tile.samples) {
-      svg.sample(sample);
+  for (const auto& tile : detail::tiles_of(report)) {
+    svg.tile(detail::physical_tile_of(tile));
+    for (const auto& sample : detail::samples_of(tile)) {
+      svg.sample(detail::sample_record(sample));
       QEL_TRY(out.flush_if_full());
     }
   }
   svg.finish();
   return out.flush();
+}
+
+}  // namespace
+
+Result<void> write_timeline_svg(const ProfileReport& report, std::ostream& output,
+                                const TimelineOptions& options) {
+  return write_svg(report, output, options);
+}
+
+Result<void> write_timeline_svg(const ProfileReportView& report, std::ostream& output,
+                                const TimelineOptions& options) {
+  return write_svg(report, output, options);
 }
 
 }  // namespace qel_package::profile

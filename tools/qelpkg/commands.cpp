@@ -35,7 +35,7 @@ using qel_package::profile::ProfileReport;
 using qel_package::profile::ProfileReportView;
 using qel_package::profile::ProfileSummarizer;
 using qel_package::profile::ProfileSummary;
-using qel_package::profile::TileProfile;
+using qel_package::profile::TileProfileView;
 using qel_package::profile::TimelineOptions;
 
 // Returns early with the failure of an Outcome; keeps the commands flat.
@@ -91,6 +91,12 @@ Outcome<Record> read_record(const std::string& path) {
     QELPKG_TRY(view);
     return view->to_report();
   }
+}
+
+// A report read in place from the bytes of path, checked as ProfileReport::read checks it and
+// refused in the same way when it is a package; input must outlive the view.
+Outcome<ProfileReportView> open_report(const std::string& path, const Input& input) {
+  return open_view<ProfileReportView>(path, input.bytes());
 }
 
 // The JSON form of a document, indented, on standard output.
@@ -214,40 +220,43 @@ Outcome<void> profile_build(const std::string& package, const std::string& run_o
   return write_output(report, bytes);
 }
 
+// Reports are read in place, a sample at a time: memory does not grow with their samples.
 Outcome<void> profile_show(const std::string& report, bool json, const ShowOptions& options) {
-  const auto read = read_record<ProfileReport>(report);
-  QELPKG_TRY(read);
-  std::vector<const TileProfile*> tiles;
-  for (const TileProfile& tile : read->tiles) {
-    if (!options.tile || tile.physical_tile == *options.tile) {
-      tiles.push_back(&tile);
+  const auto input = read_message_input(report);
+  QELPKG_TRY(input);
+  const auto view = open_report(report, *input);
+  QELPKG_TRY(view);
+  std::vector<TileProfileView> tiles;
+  for (const TileProfileView tile : view->tiles()) {
+    if (!options.tile || tile.physical_tile() == *options.tile) {
+      tiles.push_back(tile);
     }
   }
   if (options.tile && tiles.empty()) {
     return tl::unexpected(Failure{report, fmt::format("report has no tile {}", *options.tile)});
   }
-  ProfileSummarizer summarizer(read->clock_hz);
-  for (const TileProfile* tile : tiles) {
-    summarizer.add_tile(tile->physical_tile);
-    for (const CycleSample& sample : tile->samples) {
+  ProfileSummarizer summarizer(view->clock_hz());
+  for (const TileProfileView& tile : tiles) {
+    summarizer.add_tile(tile.physical_tile());
+    for (const auto sample : tile.samples()) {
       summarizer.add_sample(sample);
     }
   }
   const ProfileSummary summary = std::move(summarizer).finish();
   // Each tile is printed as it is rendered, so that no more than one tile is held as text.
   if (json) {
-    QELPKG_TRY(write_stdout(fmt::format(R"({{"clock_hz":{},"summary":{},"tiles":[)", read->clock_hz,
-                                        summary_json(summary, options).dump())));
+    QELPKG_TRY(write_stdout(fmt::format(R"({{"clock_hz":{},"summary":{},"tiles":[)",
+                                        view->clock_hz(), summary_json(summary, options).dump())));
     for (std::size_t i = 0; i < tiles.size(); ++i) {
       QELPKG_TRY(
           write_stdout((i == 0 ? "\n" : ",\n") +
-                       tile_samples_json(*tiles[i], summary.tiles[i], read->clock_hz).dump()));
+                       tile_samples_json(tiles[i], summary.tiles[i], view->clock_hz()).dump()));
     }
     return write_stdout("\n]}\n");
   }
   QELPKG_TRY(write_stdout(summary_text(summary, options)));
   for (std::size_t i = 0; i < tiles.size(); ++i) {
-    QELPKG_TRY(write_stdout(tile_samples_text(*tiles[i], summary.tiles[i], read->clock_hz)));
+    QELPKG_TRY(write_stdout(tile_samples_text(tiles[i], summary.tiles[i], view->clock_hz())));
   }
   return {};
 }
@@ -255,10 +264,12 @@ Outcome<void> profile_show(const std::string& report, bool json, const ShowOptio
 // Writes one rendering of the report (a trace, an image) to output.
 template <class Render>
 Outcome<void> render_report(const std::string& report, const std::string& output, Render&& render) {
-  const auto read = read_record<ProfileReport>(report);
-  QELPKG_TRY(read);
+  const auto input = read_message_input(report);
+  QELPKG_TRY(input);
+  const auto view = open_report(report, *input);
+  QELPKG_TRY(view);
   std::ostringstream text;
-  if (auto written = render(*read, text); !written) {
+  if (auto written = render(*view, text); !written) {
     return failure(report, written.error());
   }
   const std::string bytes = std::move(text).str();
@@ -267,25 +278,29 @@ Outcome<void> render_report(const std::string& report, const std::string& output
 
 Outcome<void> profile_trace(const std::string& report, const std::string& trace,
                             const TimelineOptions& options) {
-  return render_report(report, trace, [&](const ProfileReport& read, std::ostream& text) {
-    return qel_package::profile::write_chrome_trace(read, text, options);
+  return render_report(report, trace, [&](const ProfileReportView& view, std::ostream& text) {
+    return qel_package::profile::write_chrome_trace(view, text, options);
   });
 }
 
 Outcome<void> profile_plot(const std::string& report, const std::string& image,
                            const TimelineOptions& options) {
-  return render_report(report, image, [&](const ProfileReport& read, std::ostream& text) {
-    return qel_package::profile::write_timeline_svg(read, text, options);
+  return render_report(report, image, [&](const ProfileReportView& view, std::ostream& text) {
+    return qel_package::profile::write_timeline_svg(view, text, options);
   });
 }
 
 Outcome<void> profile_diff(const std::string& old_report, const std::string& new_report, bool json,
                            std::size_t top_steps) {
-  const auto old_read = read_record<ProfileReport>(old_report);
-  QELPKG_TRY(old_read);
-  const auto new_read = read_record<ProfileReport>(new_report);
-  QELPKG_TRY(new_read);
-  const ProfileDiff diff = diff_profiles(*old_read, *new_read, top_steps);
+  const auto old_input = read_message_input(old_report);
+  QELPKG_TRY(old_input);
+  const auto old_view = open_report(old_report, *old_input);
+  QELPKG_TRY(old_view);
+  const auto new_input = read_message_input(new_report);
+  QELPKG_TRY(new_input);
+  const auto new_view = open_report(new_report, *new_input);
+  QELPKG_TRY(new_view);
+  const ProfileDiff diff = diff_profiles(*old_view, *new_view, top_steps);
   if (json) {
     return print_json(diff_json(diff));
   }

@@ -15,7 +15,7 @@
 namespace qelpkg {
 namespace {
 
-using qel_package::profile::ProfileReport;
+using qel_package::profile::ProfileReportView;
 using qel_package::profile::ProfileSummary;
 using Align = TextTable::Align;
 
@@ -70,14 +70,21 @@ std::map<std::string, std::uint64_t> kernel_totals(const ProfileSummary& summary
   return totals;
 }
 
-bool same_plan(const ProfileReport& a, const ProfileReport& b) {
-  return std::equal(
-      a.tiles.begin(), a.tiles.end(), b.tiles.begin(), b.tiles.end(),
-      [](const auto& x, const auto& y) {
-        return x.physical_tile == y.physical_tile &&
-               std::equal(x.samples.begin(), x.samples.end(), y.samples.begin(), y.samples.end(),
-                          [](const auto& s, const auto& t) { return s.step == t.step; });
-      });
+// Same tiles in the same order, each with the same steps.
+bool same_plan(const ProfileReportView& a, const ProfileReportView& b) {
+  const auto a_tiles = a.tiles();
+  const auto b_tiles = b.tiles();
+  const auto same_step = [](const auto& s, const auto& t) {
+    return s.step().to_step() == t.step().to_step();
+  };
+  return std::equal(a_tiles.begin(), a_tiles.end(), b_tiles.begin(), b_tiles.end(),
+                    [&](const auto& x, const auto& y) {
+                      const auto x_samples = x.samples();
+                      const auto y_samples = y.samples();
+                      return x.physical_tile() == y.physical_tile() &&
+                             std::equal(x_samples.begin(), x_samples.end(), y_samples.begin(),
+                                        y_samples.end(), same_step);
+                    });
 }
 
 std::string signed_text(std::int64_t change) { return fmt::format("{:+}", change); }
@@ -131,7 +138,7 @@ Json changes_json(const std::vector<CycleChange>& changes, const char* key) {
 
 }  // namespace
 
-ProfileDiff diff_profiles(const ProfileReport& old_report, const ProfileReport& new_report,
+ProfileDiff diff_profiles(const ProfileReportView& old_report, const ProfileReportView& new_report,
                           std::size_t top_steps) {
   const ProfileSummary old_summary = summarize(old_report);
   const ProfileSummary new_summary = summarize(new_report);
@@ -143,12 +150,14 @@ ProfileDiff diff_profiles(const ProfileReport& old_report, const ProfileReport& 
     return diff;
   }
   std::vector<StepChange> steps;
-  for (std::size_t t = 0; t < old_report.tiles.size(); ++t) {
-    const auto& old_samples = old_report.tiles[t].samples;
-    const auto& new_samples = new_report.tiles[t].samples;
+  const auto old_tiles = old_report.tiles();
+  const auto new_tiles = new_report.tiles();
+  for (std::size_t t = 0; t < old_tiles.size(); ++t) {
+    const auto old_samples = old_tiles[t].samples();
+    const auto new_samples = new_tiles[t].samples();
     for (std::size_t i = 0; i < old_samples.size(); ++i) {
       if (old_samples[i].cycles() != new_samples[i].cycles()) {
-        steps.push_back({old_report.tiles[t].physical_tile, old_samples[i].step,
+        steps.push_back({old_tiles[t].physical_tile(), old_samples[i].step().to_step(),
                          old_samples[i].cycles(), new_samples[i].cycles()});
       }
     }

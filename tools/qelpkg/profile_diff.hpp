@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <qel_package/profile.hpp>
+#include <qel_package/profile_view.hpp>
 
 #include "record_json.hpp"
 
@@ -37,8 +38,8 @@ struct ProfileDiff {
 };
 
 // At most `top_steps` changed steps.
-ProfileDiff diff_profiles(const qel_package::profile::ProfileReport& old_report,
-                          const qel_package::profile::ProfileReport& new_report,
+ProfileDiff diff_profiles(const qel_package::profile::ProfileReportView& old_report,
+                          const qel_package::profile::ProfileReportView& new_report,
                           std::size_t top_steps);
 
 std::string diff_text(const ProfileDiff& diff, const std::string& old_name,

@@ -22,7 +22,7 @@ using qel_package::profile::CycleTotal;
 using qel_package::profile::KindTotal;
 using qel_package::profile::NamedTotal;
 using qel_package::profile::ProfileSummary;
-using qel_package::profile::TileProfile;
+using qel_package::profile::TileProfileView;
 using qel_package::profile::TileSummary;
 using Align = TextTable::Align;
 
@@ -171,17 +171,17 @@ std::string summary_text(const ProfileSummary& summary, const ShowOptions& optio
   return fmt::to_string(out);
 }
 
-std::string tile_samples_text(const TileProfile& samples, const TileSummary& tile,
+std::string tile_samples_text(const TileProfileView& samples, const TileSummary& tile,
                               std::uint64_t clock_hz) {
   fmt::memory_buffer out;
   const auto put = std::back_inserter(out);
   const bool timed = clock_hz != 0;
-  if (samples.samples.empty()) {
-    fmt::format_to(put, "\ntile {}: no samples\n", samples.physical_tile);
+  if (samples.samples().size() == 0) {
+    fmt::format_to(put, "\ntile {}: no samples\n", samples.physical_tile());
     return fmt::to_string(out);
   }
-  fmt::format_to(put, "\ntile {} ({}):\n", samples.physical_tile,
-                 count_of(samples.samples.size(), "sample", "samples"));
+  fmt::format_to(put, "\ntile {} ({}):\n", samples.physical_tile(),
+                 count_of(samples.samples().size(), "sample", "samples"));
   std::vector<TextTable::Column> columns{{"index", Align::Right},    {"kind", Align::Left},
                                          {"operation", Align::Left}, {"kernel", Align::Left},
                                          {"start", Align::Right},    {"end", Align::Right},
@@ -190,12 +190,15 @@ std::string tile_samples_text(const TileProfile& samples, const TileSummary& til
     columns.push_back({"us", Align::Right});
   }
   TextTable table(std::move(columns));
-  for (const auto& sample : samples.samples) {
-    std::vector<std::string> row{
-        fmt::format("{}", sample.step.local_index), enum_name(sample.step.kind),
-        printable(sample.step.operation),           printable(sample.step.kernel),
-        fmt::format("{}", sample.start_cycle),      fmt::format("{}", sample.end_cycle),
-        fmt::format("{}", sample.cycles())};
+  for (const auto sample : samples.samples()) {
+    const auto step = sample.step();
+    std::vector<std::string> row{fmt::format("{}", step.local_index()),
+                                 enum_name(step.kind()),
+                                 printable(step.operation()),
+                                 printable(step.kernel()),
+                                 fmt::format("{}", sample.start_cycle()),
+                                 fmt::format("{}", sample.end_cycle()),
+                                 fmt::format("{}", sample.cycles())};
     if (timed) {
       row.push_back(us_text(sample.cycles(), clock_hz));
     }
@@ -242,16 +245,17 @@ Json summary_json(const ProfileSummary& summary, const ShowOptions& options) {
   return json;
 }
 
-Json tile_samples_json(const TileProfile& samples, const TileSummary& tile,
+Json tile_samples_json(const TileProfileView& samples, const TileSummary& tile,
                        std::uint64_t clock_hz) {
   Json list = Json::array();
-  for (const auto& sample : samples.samples) {
-    list.push_back({{"local_index", sample.step.local_index},
-                    {"kind", enum_name(sample.step.kind)},
-                    {"operation", sample.step.operation},
-                    {"kernel", sample.step.kernel},
-                    {"start_cycle", sample.start_cycle},
-                    {"end_cycle", sample.end_cycle},
+  for (const auto sample : samples.samples()) {
+    const auto step = sample.step();
+    list.push_back({{"local_index", step.local_index()},
+                    {"kind", enum_name(step.kind())},
+                    {"operation", std::string(step.operation())},
+                    {"kernel", std::string(step.kernel())},
+                    {"start_cycle", sample.start_cycle()},
+                    {"end_cycle", sample.end_cycle()},
                     {"duration_cycles", sample.cycles()},
                     {"duration_us", us_json(sample.cycles(), clock_hz)}});
   }
@@ -261,7 +265,7 @@ Json tile_samples_json(const TileProfile& samples, const TileSummary& tile,
                       {"cycles", kind.total.cycles},
                       {"us", us_json(kind.total.cycles, clock_hz)}});
   }
-  return {{"physical_tile", samples.physical_tile},
+  return {{"physical_tile", samples.physical_tile()},
           {"samples", std::move(list)},
           {"totals", std::move(totals)}};
 }

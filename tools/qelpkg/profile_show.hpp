@@ -7,6 +7,7 @@
 
 #include <qel_package/profile.hpp>
 #include <qel_package/profile_summary.hpp>
+#include <qel_package/profile_view.hpp>
 
 #include "record_json.hpp"
 
@@ -26,13 +27,13 @@ struct ShowOptions {
 std::string summary_text(const qel_package::profile::ProfileSummary& summary,
                          const ShowOptions& options);
 // One tile's samples and totals; tile is the tile's entry of the summary.
-std::string tile_samples_text(const qel_package::profile::TileProfile& samples,
+std::string tile_samples_text(const qel_package::profile::TileProfileView& samples,
                               const qel_package::profile::TileSummary& tile,
                               std::uint64_t clock_hz);
 
 // The same as JSON; microseconds are null when the clock is 0 Hz.
 Json summary_json(const qel_package::profile::ProfileSummary& summary, const ShowOptions& options);
-Json tile_samples_json(const qel_package::profile::TileProfile& samples,
+Json tile_samples_json(const qel_package::profile::TileProfileView& samples,
                        const qel_package::profile::TileSummary& tile, std::uint64_t clock_hz);
 
 }  // namespace qelpkg

@@ -19,6 +19,7 @@ namespace {
 using qel_package::Application;
 using namespace qel_package::profile;
 using qel_package::testing::wrapping_report;
+using qel_package::testing::WrittenReport;
 
 TEST(PackageInfo, EmptySections) {
   Application application;
@@ -86,10 +87,11 @@ TEST(PackageInfo, DerivedJsonFields) {
 
 // The text of profile show, as the command puts it together.
 std::string show_text(const ProfileReport& report, const ShowOptions& options = {}) {
-  const ProfileSummary summary = summarize(report);
+  const WrittenReport written(report);
+  const ProfileSummary summary = summarize(written.view());
   std::string text = summary_text(summary, options);
   for (std::size_t i = 0; i < report.tiles.size(); ++i) {
-    text += tile_samples_text(report.tiles[i], summary.tiles[i], report.clock_hz);
+    text += tile_samples_text(written.view().tiles()[i], summary.tiles[i], report.clock_hz);
   }
   return text;
 }
@@ -220,13 +222,14 @@ TEST(ProfileShow, EmptyReport) {
 
 TEST(ProfileShow, Json) {
   const ProfileReport report = wrapping_report(2000000);
+  const WrittenReport written(report);
   const ProfileSummary summary = summarize(report);
   const Json json = summary_json(summary, {});
   EXPECT_EQ(json["kinds"][1].dump(), R"({"kind":"Compute","samples":2,"cycles":1285,"us":642.5})");
   EXPECT_EQ(json["tiles"][0].dump(),
             R"({"physical_tile":17,"samples":3,"busy_cycles":1303,"busy_us":651.5,)"
             R"("first_start":4294967000,"last_end":4294968303})");
-  const Json tile = tile_samples_json(report.tiles[0], summary.tiles[0], report.clock_hz);
+  const Json tile = tile_samples_json(written.view().tiles()[0], summary.tiles[0], report.clock_hz);
   EXPECT_EQ(tile["samples"][1].dump(),
             R"({"local_index":1,"kind":"Exchange","operation":"send","kernel":"multicast",)"
             R"("start_cycle":4294967285,"end_cycle":7,"duration_cycles":18,"duration_us":9.0})");
@@ -235,8 +238,9 @@ TEST(ProfileShow, Json) {
       R"([{"kind":"Exchange","cycles":18,"us":9.0},{"kind":"Compute","cycles":1285,"us":642.5}])");
   const ProfileSummary untimed = summarize(wrapping_report(0));
   EXPECT_TRUE(summary_json(untimed, {})["us"].is_null());
-  EXPECT_TRUE(tile_samples_json(report.tiles[0], untimed.tiles[0], 0)["samples"][0]["duration_us"]
-                  .is_null());
+  EXPECT_TRUE(
+      tile_samples_json(written.view().tiles()[0], untimed.tiles[0], 0)["samples"][0]["duration_us"]
+          .is_null());
 }
 
 // A library error as qelpkg reports it: an Invalid error's message, then where the rule broke

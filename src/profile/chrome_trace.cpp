@@ -160,8 +160,8 @@ class TraceWriter {
 };
 
 template <class Report>
-Result<void> write_trace(const Report& report, std::ostream& output,
-                         const TimelineOptions& options) {
+[[nodiscard]] Result<void> write_trace(const Report& report, std::ostream& output,
+                                       const TimelineOptions& options) {
   QEL_TRY(detail::require_clock(detail::clock_of(report)));
   RenderOutput out(output);
   TraceWriter trace(out, detail::clock_of(report), options);

@@ -302,7 +302,8 @@ class SvgWriter {
 };
 
 template <class Report>
-Result<void> write_svg(const Report& report, std::ostream& output, const TimelineOptions& options) {
+[[nodiscard]] Result<void> write_svg(const Report& report, std::ostream& output,
+                                     const TimelineOptions& options) {
   QEL_TRY(detail::require_clock(detail::clock_of(report)));
   const ProfileSummary summary = summarize(report);
   RenderOutput out(output);

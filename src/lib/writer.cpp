@@ -11,6 +11,7 @@
 #include "lib/message.hpp"
 #include "lib/message_measure.hpp"
 #include "lib/sink_message_builder.hpp"
+#include "lib/write_application.hpp"
 #include "profile/measure_step.hpp"
 
 namespace qel_package {
@@ -193,7 +194,9 @@ void write_profile_tiles(ListBuilder<wire::TileProfilePlan> output,
   }
 }
 
-void write_application(wire::Application::Builder root, const Application& application) {
+}  // namespace
+
+void detail::write_application(wire::Application::Builder root, const Application& application) {
   root.setSchemaVersion(SCHEMA_VERSION);
   root.setCompilerVersion(text_of(application.compiler_version));
   root.setTarget(capnp::Text::Reader(TARGET.data(), TARGET.size()));
@@ -233,8 +236,6 @@ void write_application(wire::Application::Builder root, const Application& appli
   }
 }
 
-}  // namespace
-
 // What reading the package back would refuse is refused first, in the order the reader
 // meets it: its texts and enumerations, then the package rules.
 Result<void> Application::write(std::vector<std::uint8_t>& sink) const {
@@ -247,7 +248,7 @@ Result<void> Application::write(std::vector<std::uint8_t>& sink) const {
   log.info("writing application package tiles={}", tiles.size());
   QEL_TRY(detail::write_message<wire::Application>(
       sink, message_words,
-      [this](wire::Application::Builder root) { write_application(root, *this); }));
+      [this](wire::Application::Builder root) { detail::write_application(root, *this); }));
   log.info("application package written");
   return {};
 }

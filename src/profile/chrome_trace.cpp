@@ -165,17 +165,7 @@ template <class Report>
   QEL_TRY(detail::require_clock(detail::clock_of(report)));
   RenderOutput out(output);
   TraceWriter trace(out, detail::clock_of(report), options);
-  for (const auto& tile : detail::tiles_of(report)) {
-    trace.tile(detail::physical_tile_of(tile));
-    for (const auto& sample : detail::samples_of(tile)) {
-      const auto& record = detail::sample_record(sample);
-      QEL_TRY(detail::require_utf8(record.step));
-      trace.sample(record);
-      QEL_TRY(out.flush_if_full());
-    }
-  }
-  trace.finish();
-  return out.flush();
+  return detail::render_samples(report, out, trace);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "lib/fail.hpp"
 #include "lib/utf8.hpp"
+#include "profile/report_access.hpp"
 
 // What the timeline renderings share: the clock they need, and text written to a stream in
 // bounded pieces.
@@ -75,5 +76,24 @@ class RenderOutput {
   std::ostream& stream_;
   fmt::memory_buffer buffer_;
 };
+
+// Hands each tile and each of its samples, in report order, to a rendering that has
+// tile(physical_tile), sample(const CycleSample&) and finish(), and writes its text a piece at
+// a time.
+template <class Report, class Writer>
+[[nodiscard]] Result<void> render_samples(const Report& report, RenderOutput& out,
+                                          Writer& writer) {
+  for (const auto& tile : tiles_of(report)) {
+    writer.tile(physical_tile_of(tile));
+    for (const auto& sample : samples_of(tile)) {
+      const auto& record = sample_record(sample);
+      QEL_TRY(require_utf8(record.step));
+      writer.sample(record);
+      QEL_TRY(out.flush_if_full());
+    }
+  }
+  writer.finish();
+  return out.flush();
+}
 
 }  // namespace qel_package::profile::detail

@@ -309,17 +309,7 @@ template <class Report>
   RenderOutput out(output);
   SvgWriter svg(out, summary, options);
   svg.header();
-  for (const auto& tile : detail::tiles_of(report)) {
-    svg.tile(detail::physical_tile_of(tile));
-    for (const auto& sample : detail::samples_of(tile)) {
-      const auto& record = detail::sample_record(sample);
-      QEL_TRY(detail::require_utf8(record.step));
-      svg.sample(record);
-      QEL_TRY(out.flush_if_full());
-    }
-  }
-  svg.finish();
-  return out.flush();
+  return detail::render_samples(report, out, svg);
 }
 
 }  // namespace
